@@ -1,0 +1,61 @@
+MAKEFLAGS += --no-print-directory
+# Front door for building, running and testing Quox.
+#   make            release build, binary ./quox
+#   make run        build and start the engine (UCI on stdin/stdout)
+#   make test       build and run every test CI runs (release + sanitizer builds)
+#   make test-slow  the long suites too (full-depth perft and the like)
+#   make EXE=name   release build, binary copied to ./name
+#   make debug | sanitize | tsan | portable
+
+JOBS     ?= $(shell nproc)
+EXE      ?= quox
+BUILD    := build
+CMAKE    := cmake
+CTEST    := ctest --output-on-failure -j $(JOBS)
+
+.PHONY: all release run test test-fast test-slow test-sanitize debug sanitize tsan portable train clean
+
+all: release
+	@cp $(BUILD)/release/quox $(EXE)
+
+release:
+	@$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@$(CMAKE) --build $(BUILD)/release -j $(JOBS) --target quox
+
+run: all
+	./$(EXE)
+
+# Release build with every fast test, then the same tests under ASan+UBSan.
+test: test-fast test-sanitize
+
+test-fast:
+	@$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@$(CMAKE) --build $(BUILD)/release -j $(JOBS)
+	cd $(BUILD)/release && $(CTEST) -LE slow
+
+test-sanitize: sanitize
+	cd $(BUILD)/sanitize && $(CTEST) -LE 'slow|nosan'
+
+test-slow:
+	@$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@$(CMAKE) --build $(BUILD)/release -j $(JOBS)
+	cd $(BUILD)/release && $(CTEST) -L slow
+
+debug:
+	@$(CMAKE) -S . -B $(BUILD)/debug -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@$(CMAKE) --build $(BUILD)/debug -j $(JOBS)
+
+sanitize:
+	@$(CMAKE) -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUOX_SANITIZE=address,undefined >/dev/null
+	@$(CMAKE) --build $(BUILD)/sanitize -j $(JOBS)
+
+tsan:
+	@$(CMAKE) -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUOX_SANITIZE=thread >/dev/null
+	@$(CMAKE) --build $(BUILD)/tsan -j $(JOBS)
+
+portable:
+	@$(CMAKE) -S . -B $(BUILD)/portable -DCMAKE_BUILD_TYPE=Release -DQUOX_PORTABLE=ON >/dev/null
+	@$(CMAKE) --build $(BUILD)/portable -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) quox

@@ -1,0 +1,3 @@
+#include "search/state.h"
+
+SearchState search_state;

@@ -1,0 +1,166 @@
+#include "test_support.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+std::string shared_path(const std::string& relative) { return std::string(QUOX_SHARED_DIR) + "/" + relative; }
+std::string engine_binary() { return QUOX_BINARY; }
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::vector<std::string> read_lines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+EngineProcess::EngineProcess(const std::vector<std::string>& args, const std::string& workdir) {
+    signal(SIGPIPE, SIG_IGN);
+    int to_child[2], from_child[2];
+    if (pipe(to_child) != 0 || pipe(from_child) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+        dup2(to_child[0], 0);
+        dup2(from_child[1], 1);
+        close(to_child[1]);
+        close(from_child[0]);
+        if (!workdir.empty() && chdir(workdir.c_str()) != 0) _exit(127);
+        std::vector<char*> argv;
+        std::string binary = engine_binary();
+        argv.push_back(binary.data());
+        std::vector<std::string> copy = args;
+        for (auto& a : copy) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(binary.c_str(), argv.data());
+        _exit(127);
+    }
+    close(to_child[0]);
+    close(from_child[1]);
+    in_fd_ = to_child[1];
+    out_fd_ = from_child[0];
+}
+
+EngineProcess::~EngineProcess() {
+    if (pid_ > 0 && exit_code_ == -2) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    if (in_fd_ >= 0) close(in_fd_);
+    if (out_fd_ >= 0) close(out_fd_);
+}
+
+void EngineProcess::send(const std::string& text) {
+    if (in_fd_ < 0) return;
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = write(in_fd_, text.data() + done, text.size() - done);
+        if (n <= 0) return;
+        done += size_t(n);
+    }
+}
+
+void EngineProcess::close_input() {
+    if (in_fd_ >= 0) close(in_fd_);
+    in_fd_ = -1;
+}
+
+bool EngineProcess::read_line(std::string& line, int timeout_ms) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (true) {
+        size_t nl = buffer_.find('\n');
+        if (nl != std::string::npos) {
+            line = buffer_.substr(0, nl);
+            buffer_.erase(0, nl + 1);
+            return true;
+        }
+        if (eof_) {
+            if (buffer_.empty()) return false;
+            line = buffer_;
+            buffer_.clear();
+            return true;
+        }
+        int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                           .count());
+        if (left <= 0) return false;
+        pollfd p{out_fd_, POLLIN, 0};
+        if (poll(&p, 1, left) <= 0) return false;
+        char chunk[65536];
+        ssize_t n = read(out_fd_, chunk, sizeof chunk);
+        if (n <= 0)
+            eof_ = true;
+        else
+            buffer_.append(chunk, size_t(n));
+    }
+}
+
+bool EngineProcess::wait_for(const std::string& prefix, std::vector<std::string>* seen, int timeout_ms) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    std::string line;
+    while (true) {
+        int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                           .count());
+        if (left <= 0 || !read_line(line, left)) return false;
+        if (seen) seen->push_back(line);
+        if (line.compare(0, prefix.size(), prefix) == 0) return true;
+    }
+}
+
+int EngineProcess::poll_exit() {
+    if (exit_code_ != -2 || pid_ <= 0) return exit_code_;
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_)
+        exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return exit_code_;
+}
+
+int EngineProcess::wait_exit(int timeout_ms) {
+    if (exit_code_ != -2) return exit_code_;
+    close_input();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (poll_exit() != -2) return exit_code_;
+        // Keep draining output so the child never blocks on a full pipe.
+        std::string line;
+        read_line(line, 10);
+    }
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    exit_code_ = -1;
+    return -1;
+}
+
+int run_engine(const std::vector<std::string>& args, const std::string& input, std::string& output,
+               const std::string& workdir, int timeout_ms) {
+    EngineProcess engine(args, workdir);
+    engine.send(input);
+    engine.close_input();
+    output.clear();
+    std::string line;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (!engine.read_line(line, 200)) {
+            int code = engine.poll_exit();
+            if (code != -2) {
+                while (engine.read_line(line, 100)) output += line + "\n";
+                return code;
+            }
+            continue;
+        }
+        output += line + "\n";
+    }
+    return engine.wait_exit(1000);
+}

@@ -1,0 +1,48 @@
+// Helpers shared by the test suites: paths to the data and the engine binary,
+// and EngineProcess, which runs the real binary behind pipes.
+#pragma once
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+std::string shared_path(const std::string& relative);  // ../shared/<relative>
+std::string engine_binary();
+
+// Reads a whole text file (empty when missing).
+std::string read_file(const std::string& path);
+std::vector<std::string> read_lines(const std::string& path);
+
+// The engine as a child process: lines in, lines out, with timeouts so a
+// hanging engine fails the test instead of blocking it.
+class EngineProcess {
+public:
+    explicit EngineProcess(const std::vector<std::string>& args = {}, const std::string& workdir = "");
+    ~EngineProcess();
+    EngineProcess(const EngineProcess&) = delete;
+    EngineProcess& operator=(const EngineProcess&) = delete;
+
+    void send(const std::string& text);  // raw bytes, no newline added
+    void send_line(const std::string& line) { send(line + "\n"); }
+    // Next output line, or false after timeout_ms or at end of output.
+    bool read_line(std::string& line, int timeout_ms = 5000);
+    // Reads lines until one starts with prefix; all lines read are appended to seen.
+    bool wait_for(const std::string& prefix, std::vector<std::string>* seen = nullptr, int timeout_ms = 10000);
+    // Closes stdin and waits for the exit code (-1 on timeout, then kills).
+    int wait_exit(int timeout_ms = 10000);
+    void close_input();
+    // Exit code if the process has ended (reaping it), else -2.
+    int poll_exit();
+    pid_t pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
+    int in_fd_ = -1, out_fd_ = -1;
+    std::string buffer_;
+    bool eof_ = false;
+    int exit_code_ = -2;
+};
+
+// Runs the binary with arguments and stdin text; returns exit code, fills output.
+int run_engine(const std::vector<std::string>& args, const std::string& input, std::string& output,
+               const std::string& workdir = "", int timeout_ms = 60000);

@@ -58,6 +58,7 @@ struct EngineOptions {
     int16_t lmp_depth;
     int16_t lmr_depth;
     uint8_t display_eval;        // console: evaluation shown with every board
+    char training_file[150];     // packed training records of the data tools and the trainer
 };
 
 extern EngineOptions options;

@@ -1,0 +1,8 @@
+// The option handler behind "setoption", parameter files and the console.
+#pragma once
+
+// Applies one named option (exact, case-sensitive name) with its range,
+// side effects and "info string" reply. Unknown names are ignored.
+void set_option(const char* name, const char* value);
+// Reads the ConfigFilePath file: "name = value" lines with '#' comments.
+void load_parameters();

@@ -1,0 +1,3 @@
+#include "search/game.h"
+
+ThreadBoard game;

@@ -113,6 +113,7 @@ void make_move(Position& pos, Move m) {
             pawn_key ^= piece_key(enemy_pawn, taken);
         } else if (square_bb(to) & (RANK_1 | RANK_8)) {
             int promoted = make_piece(us, promotion_type(m));
+            if (!flags) record.move = tb.lastMove = m | PROMO_QUEEN;  // unmake knows promotions by their flag
             remove_piece(pos, to);
             put_piece(pos, promoted, to);
             key ^= piece_key(piece, to) ^ piece_key(promoted, to);

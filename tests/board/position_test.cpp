@@ -11,6 +11,7 @@ namespace {
 
 int sq(const char* name) { return parse_square(name); }
 Bitboard bb(const char* name) { return square_bb(parse_square(name)); }
+Move mv_code(const char* from, const char* to, Move flags = 0) { return make_move_code(sq(from), sq(to), flags); }
 
 void make(ThreadBoard& tb, const char* coordinate) {
     Move m = find_move(tb, coordinate);
@@ -213,12 +214,12 @@ TEST(MakeMove, NullMoveKeepsTheCountersAndDropsEnPassant) {
 }
 
 TEST(GameHistory, LongGamesKeepTheRecentRecordsAndStayInsideTheArray) {
-    auto tb = board_from("4k3/8/8/8/8/8/8/1N2K1n1 w - - 0 1");
-    const char* shuffle[4] = {"b1c3", "g1f3", "c3b1", "f3g1"};
+    auto tb = board_from("4k1n1/8/8/8/8/8/8/1N2K3 w - - 0 1");
+    const char* shuffle[4] = {"b1c3", "g8f6", "c3b1", "f6g8"};
     std::vector<uint64_t> keys;
     for (int ply = 0; ply < 3000; ply++) {
         keys.push_back(tb->pos.key);
-        make_game_move(*tb, find_move(*tb, shuffle[ply % 4]));
+        ASSERT_EQ(make_game_move(*tb, find_move(*tb, shuffle[ply % 4])), 0);
         ASSERT_LE(tb->histIndex, GAME_HISTORY_LIMIT + 1);
         ASSERT_EQ(tb->plyIndex, 1);
     }
@@ -230,6 +231,29 @@ TEST(GameHistory, LongGamesKeepTheRecentRecordsAndStayInsideTheArray) {
     while (unmake_game_move(*tb) == 0) taken++;
     EXPECT_EQ(taken, held);
     EXPECT_EQ(tb->pos.key, keys[keys.size() - held]);
+}
+
+TEST(GameHistory, GameMovesAreCheckedBeforeTheyAreMade) {
+    auto tb = board_from("r3k2r/4P3/8/8/8/8/8/R3K2R w Kkq - 0 1");
+    uint64_t key = tb->pos.key;
+    EXPECT_EQ(make_game_move(*tb, mv_code("e1", "c1", CASTLE_QUEEN_SIDE)), -1);  // right gone
+    EXPECT_EQ(make_game_move(*tb, mv_code("e8", "d8")), -1);                      // not white's piece
+    EXPECT_EQ(make_game_move(*tb, mv_code("e1", "e3")), -1);                      // no such king move
+    EXPECT_EQ(make_game_move(*tb, MOVE_NONE), -1);
+    EXPECT_EQ(tb->pos.key, key);
+    EXPECT_EQ(tb->histIndex, 0);
+    // King takes own rook: castling whatever the destination.
+    ASSERT_EQ(make_game_move(*tb, mv_code("e1", "h1", CASTLE_KING_SIDE)), 0);
+    EXPECT_EQ(tb->lastMove, mv_code("e1", "g1", CASTLE_KING_SIDE));
+    ASSERT_EQ(make_game_move(*tb, mv_code("e8", "d8")), -1);  // d8 is attacked by the e7 pawn
+    ASSERT_EQ(make_game_move(*tb, mv_code("a8", "b8")), 0);
+    // A pawn reaching the last rank without a flag becomes a queen.
+    ASSERT_EQ(make_game_move(*tb, mv_code("e7", "e8")), -1);  // e8 holds the king
+    ASSERT_EQ(make_game_move(*tb, mv_code("f1", "f2")), 0);
+    ASSERT_EQ(make_game_move(*tb, mv_code("e8", "d7")), 0);
+    ASSERT_EQ(make_game_move(*tb, mv_code("e7", "e8")), 0);
+    EXPECT_EQ(tb->pos.board[sq("e8")], make_piece(WHITE, QUEEN));
+    EXPECT_EQ(tb->pos.key, compute_key(tb->pos));
 }
 
 TEST(ThreadBoard, CopyGameGivesAnIndependentRecord) {

@@ -188,7 +188,7 @@ void play_random_games(int games, uint32_t seed, Check check) {
             check(*tb, legal, rng);
             if (::testing::Test::HasFailure()) return;
             if (legal.empty()) break;
-            make_game_move(*tb, legal[rng() % legal.size()]);
+            ASSERT_EQ(make_game_move(*tb, legal[rng() % legal.size()]), 0);
         }
     }
 }

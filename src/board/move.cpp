@@ -113,6 +113,7 @@ void make_move(Position& pos, Move m) {
             pawn_key ^= piece_key(enemy_pawn, taken);
         } else if (square_bb(to) & (RANK_1 | RANK_8)) {
             int promoted = make_piece(us, promotion_type(m));
+            if (!flags) record.move = tb.lastMove = m | PROMO_QUEEN;  // unmake knows promotions by their flag
             remove_piece(pos, to);
             put_piece(pos, promoted, to);
             key ^= piece_key(piece, to) ^ piece_key(promoted, to);
@@ -194,7 +195,31 @@ void unmake_null_move(Position& pos) {
     tb.lastMove = tb.histIndex ? tb.history[tb.histIndex - 1].move : MOVE_NONE;
 }
 
-void make_game_move(ThreadBoard& game, Move m) {
+namespace {
+
+// The legal move of the game position that m names, or MOVE_NONE.
+Move match_legal(ThreadBoard& game, Move m) {
+    Position& pos = game.pos;
+    int from = move_from(m), piece = pos.board[from];
+    if (!piece || piece_color(piece) != pos.side) return MOVE_NONE;
+    if (piece_type(piece) == PAWN && !move_flags(m) && (square_bb(move_to(m)) & (RANK_1 | RANK_8))) m |= PROMO_QUEEN;
+    bool castling = is_castling(pos, m);
+    gen_all(pos);
+    const PlyRecord& ply = game.current_ply();
+    for (const MoveEntry* e = ply.moves; e < ply.listEnd; e++) {
+        bool same = castling ? move_from(e->move) == from && move_flags(e->move) == move_flags(m) && is_castling(pos, e->move)
+                             : e->move == m;
+        if (same && is_legal(pos, pos.side, e->move)) return e->move;
+    }
+    return MOVE_NONE;
+}
+
+}  // namespace
+
+int make_game_move(ThreadBoard& game, Move m) {
+    game.plyIndex = 1;
+    m = match_legal(game, m);
+    if (m == MOVE_NONE) return -1;
     if (game.histIndex >= GAME_HISTORY_LIMIT) {
         int drop = game.histIndex - GAME_HISTORY_KEEP;
         memmove(game.history, game.history + drop, GAME_HISTORY_KEEP * sizeof(HistoryEntry));
@@ -202,6 +227,7 @@ void make_game_move(ThreadBoard& game, Move m) {
     }
     make_move(game.pos, m);
     game.plyIndex = 1;
+    return 0;
 }
 
 int unmake_game_move(ThreadBoard& game) {

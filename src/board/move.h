@@ -22,6 +22,10 @@ constexpr int GAME_HISTORY_KEEP = 128;  // more than the fifty-move window: olde
 
 // Plays a game move on the game record (or any record that does not search):
 // drops the oldest records when the history is full and keeps plyIndex at 1.
-void make_game_move(ThreadBoard& game, Move m);
+// The move is matched against the legal moves first (castling by origin and
+// flag, whatever its destination; a pawn reaching the last rank without a flag
+// promotes to a queen): 0 when made, -1 with nothing changed when it is not legal,
+// so that a wrong move from outside can never corrupt the position.
+int make_game_move(ThreadBoard& game, Move m);
 // Takes back a game move: 0, or -1 when no record is left.
 int unmake_game_move(ThreadBoard& game);

@@ -61,9 +61,11 @@ void normalise_input(const char* text, char* out, size_t size) {
         n++;
     }
     out[n] = 0;
-    char piece = n > 0 ? char(toupper(out[n - 1])) : 0;
-    if (piece && strchr("BNQR", piece)) {
-        if (n < 2 || out[n - 2] != '=') {
+    // A promotion letter follows a rank digit or "="; after a file letter the
+    // text is a pawn capture by files (ab) and stays as it is.
+    char piece = n > 1 ? char(toupper(out[n - 1])) : 0;
+    if (piece && strchr("BNQR", piece) && (isdigit(out[n - 2]) || out[n - 2] == '=')) {
+        if (out[n - 2] != '=') {
             out[n - 1] = '=';
             out[n++] = piece;
             out[n] = 0;

@@ -51,6 +51,10 @@ struct HistoryEntry {
 inline constexpr const char* START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
 
 // Sets the position from FEN text: 0, or -1 when it is no legal position.
+// Refused: placement ranks that run past file h or rank 1 or fall short, a
+// missing or second king, touching kings, the side not to move in check, pawns
+// on the first or last rank, material no game can reach. An en-passant square
+// counts only behind a pawn that can just have made the double step.
 // Resets the owner's history. Writes a terminator into text after the half-move field.
 int set_fen(Position& pos, char* text);
 int set_fen(Position& pos, const char* text);  // works on a copy of the text

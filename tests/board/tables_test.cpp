@@ -1,0 +1,212 @@
+// Attack tables, slider lookups, the key table and the KPK table, the last
+// against a retrograde solve written here from the rules alone.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <vector>
+
+#include "board_test_util.h"
+
+namespace {
+
+Bitboard squares(std::initializer_list<const char*> names) {
+    Bitboard b = 0;
+    for (const char* n : names) b |= square_bb(parse_square(n));
+    return b;
+}
+
+int sq(const char* name) { return parse_square(name); }
+
+// Slider attacks by walking the board one step at a time.
+Bitboard walked_attacks(int from, Bitboard occ, bool diagonal) {
+    static const int DIAGONAL[4][2] = {{1, 1}, {1, -1}, {-1, 1}, {-1, -1}}, STRAIGHT[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+    Bitboard result = 0;
+    for (const auto& d : diagonal ? DIAGONAL : STRAIGHT) {
+        for (int f = file_of(from) + d[0], r = rank_of(from) + d[1]; f >= 0 && f < 8 && r >= 0 && r < 8;
+             f += d[0], r += d[1]) {
+            result |= square_bb(make_square(f, r));
+            if (occ & square_bb(make_square(f, r))) break;
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+TEST(Tables, SliderLookupsMatchAWalkOverRandomOccupancies) {
+    init_board_core();
+    uint64_t state = 0x9E3779B97F4A7C15ull;
+    for (int i = 0; i < 20000; i++) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        Bitboard occ = state & (state >> 7) & (state << 3);
+        int from = int(state >> 58);
+        ASSERT_EQ(bishop_attacks(from, occ), walked_attacks(from, occ, true)) << from << " " << occ;
+        ASSERT_EQ(rook_attacks(from, occ), walked_attacks(from, occ, false)) << from << " " << occ;
+        // The slider's own square in the occupancy changes nothing.
+        ASSERT_EQ(rook_attacks(from, occ | square_bb(from)), rook_attacks(from, occ & ~square_bb(from)));
+    }
+}
+
+TEST(Tables, EdgeCasesOfRaysAndBetween) {
+    init_board_core();
+    EXPECT_EQ(popcount(rook_attacks(sq("a1"), 0)), 14);
+    EXPECT_EQ(rook_attacks(sq("a1"), squares({"a1", "a4", "d1"})), squares({"a2", "a3", "a4", "b1", "c1", "d1"}));
+    EXPECT_EQ(bishop_attacks(sq("h8"), 0), squares({"a1", "b2", "c3", "d4", "e5", "f6", "g7"}));
+    EXPECT_EQ(bishop_attacks(sq("a1"), 0), squares({"b2", "c3", "d4", "e5", "f6", "g7", "h8"}));
+    EXPECT_EQ(Between[sq("a1")][sq("h8")], squares({"b2", "c3", "d4", "e5", "f6", "g7"}));
+    EXPECT_EQ(Between[sq("a1")][sq("b3")], 0u);
+    EXPECT_EQ(Between[sq("e4")][sq("e5")], 0u);
+    EXPECT_EQ(PawnAttacks[WHITE][sq("a2")], squares({"b3"}));
+    EXPECT_EQ(PawnAttacks[BLACK][sq("h7")], squares({"g6"}));
+    for (int s = 0; s < 64; s++) {
+        if (rank_of(s) == 7) {
+            EXPECT_EQ(PawnAttacks[WHITE][s], 0u);
+        }
+        for (int t = 0; t < 64; t++) EXPECT_EQ(Between[s][t], Between[t][s]);
+    }
+    EXPECT_EQ(popcount(KnightAttacks[sq("a1")]), 2);
+    EXPECT_EQ(popcount(KnightAttacks[sq("d4")]), 8);
+    EXPECT_EQ(popcount(KingAttacks[sq("h1")]), 3);
+}
+
+TEST(Tables, KeysFollowTheTwoStreamGeneratorAndAreWellMixed) {
+    init_board_core();
+    uint64_t first = KeyTable[0], last = KeyTable[1023];
+    init_keys();  // a second call keeps the table
+    EXPECT_EQ(KeyTable[0], first);
+    EXPECT_EQ(KeyTable[1023], last);
+    for (uint64_t key : KeyTable) {
+        EXPECT_GE(std::popcount(key), 20);
+        EXPECT_LE(std::popcount(key), 44);
+    }
+    uint32_t z = 1, w = 1;
+    auto next = [&] {
+        z = 36969u * (z & 65535u) + (z >> 16);
+        w = 18000u * (w & 65535u) + (w >> 16);
+        return (z << 16) + w;
+    };
+    for (int i = 0; i < 8; i++) {
+        uint64_t key;
+        do {
+            uint64_t high = next();
+            key = high << 32 | next();
+        } while (std::popcount(key) < 20 || std::popcount(key) > 44);
+        EXPECT_EQ(KeyTable[i], key) << i;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// King and pawn against king, solved position by position from the rules:
+// the pawn side wins when it can force a promotion that keeps the queen.
+
+namespace {
+
+struct KpkSolver {
+    static constexpr uint8_t UNKNOWN = 3;
+    // value[mover][pawn][king][defender]: 0 illegal, 1 draw, 2 win once solved.
+    std::vector<uint8_t> value = std::vector<uint8_t>(2 * 64 * 64 * 64, 0);
+    std::vector<int> steps[64];
+
+    uint8_t& at(int mover, int p, int a, int d) { return value[((mover * 64 + p) * 64 + a) * 64 + d]; }
+
+    static int distance(int x, int y) {
+        return std::max(std::abs(file_of(x) - file_of(y)), std::abs(rank_of(x) - rank_of(y)));
+    }
+    static bool pawn_attacks(int p, int s) {
+        return rank_of(s) == rank_of(p) + 1 && std::abs(file_of(s) - file_of(p)) == 1;
+    }
+    static bool legal(int mover, int p, int a, int d) {
+        if (a == d || a == p || d == p || distance(a, d) <= 1) return false;
+        return mover == 1 || !pawn_attacks(p, d);  // the side not to move may not stand in check
+    }
+    // Result of a move into (mover, p, a, d): -1 when that move is impossible.
+    int child(int mover, int p, int a, int d) {
+        if (!legal(mover, p, a, d)) return -1;
+        if (rank_of(p) < 7) return at(mover, p, a, d);
+        // A new queen: it falls only to a defender on move beside it with no protection.
+        return mover == 1 && distance(d, p) == 1 && distance(a, p) > 1 ? 1 : 2;
+    }
+
+    bool settle_pawn_side(int p, int a, int d) {
+        bool win = false, open = false;
+        auto take = [&](int r) {
+            win |= r == 2;
+            open |= r == UNKNOWN;
+        };
+        for (int t : steps[a]) take(child(1, p, t, d));
+        if (p + 8 != a && p + 8 != d) {
+            take(child(1, p + 8, a, d));
+            if (rank_of(p) == 1 && p + 16 != a && p + 16 != d) take(child(1, p + 16, a, d));
+        }
+        if (!win && open) return false;
+        at(0, p, a, d) = win ? 2 : 1;
+        return true;
+    }
+
+    bool settle_defender(int p, int a, int d) {
+        bool draw = false, open = false, any_move = false;
+        for (int t : steps[d]) {
+            bool takes_pawn = t == p && distance(a, p) > 1;
+            int r = child(0, p, a, t);
+            draw |= takes_pawn || r == 1;
+            open |= r == UNKNOWN;
+            any_move |= takes_pawn || r >= 0;
+        }
+        if (!draw && open) return false;
+        at(1, p, a, d) = draw || !any_move ? 1 : 2;  // no move at all is stalemate
+        return true;
+    }
+
+    void solve() {
+        for (int k = 0; k < 64; k++)
+            for (int t = 0; t < 64; t++)
+                if (distance(k, t) == 1) steps[k].push_back(t);
+        for (int mover = 0; mover < 2; mover++)
+            for (int p = 8; p < 56; p++)
+                for (int a = 0; a < 64; a++)
+                    for (int d = 0; d < 64; d++) at(mover, p, a, d) = legal(mover, p, a, d) ? UNKNOWN : 0;
+        for (bool changed = true; changed;) {
+            changed = false;
+            for (int p = 8; p < 56; p++) {
+                if (file_of(p) > 3) continue;
+                for (int a = 0; a < 64; a++)
+                    for (int d = 0; d < 64; d++) {
+                        if (at(0, p, a, d) == UNKNOWN) changed |= settle_pawn_side(p, a, d);
+                        if (at(1, p, a, d) == UNKNOWN) changed |= settle_defender(p, a, d);
+                    }
+            }
+        }
+        for (uint8_t& v : value)
+            if (v == UNKNOWN) v = 1;  // no forced win from there: a draw
+    }
+};
+
+}  // namespace
+
+TEST(Tables, KpkTableMatchesAnIndependentRetrogradeSolve) {
+    init_board_core();
+    KpkSolver solver;
+    solver.solve();
+    int wins = 0;
+    for (int mover = 0; mover < 2; mover++)
+        for (int rank = 1; rank < 7; rank++)
+            for (int file = 0; file < 4; file++) {
+                int p = make_square(file, rank);
+                for (int a = 0; a < 64; a++)
+                    for (int d = 0; d < 64; d++) {
+                        uint8_t expected = solver.at(mover, p, a, d);
+                        uint8_t actual = kpk_table[kpk_index(mover, p, a, d)];
+                        if (expected == 0) continue;  // illegal set-ups: only the legal ones are ever read
+                        ASSERT_EQ(actual, expected) << mover << " pawn " << p << " king " << a << " defender " << d;
+                        wins += actual == 2;
+                    }
+            }
+    EXPECT_GT(wins, 0);
+    // Textbook cases: white Ke6, Pe5 against Ke8 wins with either side to move.
+    EXPECT_EQ(kpk_table[kpk_index(0, sq("d5"), sq("d6"), sq("d8"))], 2);
+    EXPECT_EQ(kpk_table[kpk_index(1, sq("d5"), sq("d6"), sq("d8"))], 2);
+    // A rook's pawn with the defender in the corner is a draw.
+    EXPECT_EQ(kpk_table[kpk_index(0, sq("a6"), sq("b6"), sq("a8"))], 1);
+}

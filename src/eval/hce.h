@@ -42,6 +42,17 @@ struct HceState {
 // Centipawns for the side to move of pos. Uses es.hce and es.eval_ply.
 int hce_evaluate(EvalState& es, const Position& pos);
 
+// What the tuner fits: per weight and side, the multiplier the evaluation applied
+// to it (1 for a plain term, n for "weight x n"), with the phase and the ending's scale.
+struct HceTrace {
+    float coef[PARAM_CAPACITY][2];
+    float phase;
+    float scale;
+};
+
+// hce_evaluate that also fills the trace (the pawn cache is bypassed).
+int hce_trace(EvalState& es, const Position& pos, HceTrace& trace);
+
 // Pieces of side pinned to their king by an enemy slider, and (when the side has a
 // queen) pieces shielding its lowest-numbered queen from an enemy bishop or rook.
 Bitboard pinned_pieces(const Position& pos, int side);

@@ -172,48 +172,70 @@ double model_eval(const TuneData& data, const Sample& s, const std::vector<doubl
     return s.scale * (s.phase * m + (1 - s.phase) * e);
 }
 
-// Full-batch gradient descent with Adam on the selected weights.
+// How often each weight occurs in the samples (sum of the multipliers' sizes).
+std::vector<double> occurrences(const TuneData& data) {
+    std::vector<double> seen(size_t(param_count), 0);
+    for (const Coefficient& c : data.coefficients) seen[c.index] += std::fabs(c.value);
+    return seen;
+}
+
+// A constant added to a whole piece-square table is a change of material value (or,
+// for the king, nothing at all): keep each table's occurrence-weighted mean at zero.
+void centre_tables(std::vector<double>& values, const std::vector<double>& seen) {
+    for (int t = 0; t < PST_COUNT; t++) {
+        int first = pst_start + 64 * t;
+        double sum = 0, weight = 0;
+        for (int i = first; i < first + 64; i++) sum += seen[i] * values[i], weight += seen[i];
+        if (weight == 0) continue;
+        for (int i = first; i < first + 64; i++)
+            if (seen[i] > 0) values[i] -= sum / weight;
+    }
+}
+
+// Full-batch gradient descent with Adam on the selected weights. A light pull
+// towards zero keeps rarely seen squares from running away.
 void optimise(const TuneData& data, double k, int iterations, const std::vector<bool>& tuned) {
     int n = param_count;
-    std::vector<double> mg(n), eg(n), grad_mg(n), grad_eg(n);
+    std::vector<double> values[2] = {std::vector<double>(n), std::vector<double>(n)};  // mg, eg
+    std::vector<double> grad[2] = {std::vector<double>(n), std::vector<double>(n)};
     std::vector<double> m1(2 * n, 0), m2(2 * n, 0);
-    for (int i = 0; i < n; i++) mg[i] = param_table[i].mg, eg[i] = param_table[i].eg;
-    const double beta1 = 0.9, beta2 = 0.999, rate = 1.0;
+    for (int i = 0; i < n; i++) values[0][i] = param_table[i].mg, values[1][i] = param_table[i].eg;
+    std::vector<double> seen = occurrences(data);
+    const double beta1 = 0.9, beta2 = 0.999, rate = 1.0, pull = 1e-3;
     double count = double(data.samples.size());
     for (int it = 1; it <= iterations; it++) {
-        std::fill(grad_mg.begin(), grad_mg.end(), 0);
-        std::fill(grad_eg.begin(), grad_eg.end(), 0);
+        for (auto& g : grad) std::fill(g.begin(), g.end(), 0);
         double error = 0;
         for (const Sample& s : data.samples) {
-            double p = sigmoid(k, model_eval(data, s, mg, eg));
+            double p = sigmoid(k, model_eval(data, s, values[0], values[1]));
             double d = s.result - p;
             error += d * d;
             double g = -2 * d * p * (1 - p) * k * s.scale / count;
             const Coefficient* c = &data.coefficients[s.first];
             for (int j = 0; j < s.count; j++) {
-                grad_mg[c[j].index] += g * s.phase * c[j].value;
-                grad_eg[c[j].index] += g * (1 - s.phase) * c[j].value;
+                grad[0][c[j].index] += g * s.phase * c[j].value;
+                grad[1][c[j].index] += g * (1 - s.phase) * c[j].value;
             }
         }
         for (int i = 0; i < n; i++) {
             if (!tuned[i]) continue;
-            double* values[2] = {&mg[i], &eg[i]};
-            double grads[2] = {grad_mg[i], grad_eg[i]};
             for (int h = 0; h < 2; h++) {
                 int a = 2 * i + h;
-                m1[a] = beta1 * m1[a] + (1 - beta1) * grads[h];
-                m2[a] = beta2 * m2[a] + (1 - beta2) * grads[h] * grads[h];
+                double g = grad[h][i] + pull * values[h][i] / count;
+                m1[a] = beta1 * m1[a] + (1 - beta1) * g;
+                m2[a] = beta2 * m2[a] + (1 - beta2) * g * g;
                 double m_hat = m1[a] / (1 - std::pow(beta1, it)), v_hat = m2[a] / (1 - std::pow(beta2, it));
-                *values[h] -= rate * m_hat / (std::sqrt(v_hat) + 1e-12);
+                values[h][i] -= rate * m_hat / (std::sqrt(v_hat) + 1e-12);
             }
         }
+        for (auto& v : values) centre_tables(v, seen);
         if (it % 100 == 0 || it == iterations) print_fmt("iteration %d  model error %.6f", it, error / count);
     }
     for (int i = 0; i < n; i++) {
         if (!tuned[i]) continue;
         EvalParam& p = param_table[i];
-        p.mg = float(std::lround(mg[i]));
-        p.eg = float(std::lround(eg[i]));
+        p.mg = float(std::lround(values[0][i]));
+        p.eg = float(std::lround(values[1][i]));
         p.packed = make_score(int(p.mg), int(p.eg));
     }
 }

@@ -104,10 +104,21 @@ private:
         term_[side][cat] += p->times(n);
         if constexpr (Trace) trace_->coef[p - param_table][side] += n;
     }
-    void note_attacks(int side, int type, Bitboard att) {
-        st_.attacked_twice[side] |= st_.attacks[side][0] & att;
-        st_.attacks[side][0] |= att;
-        st_.attacks[side][type] |= att;
+    // What every piece adds: material, table value, pressure on the enemy king zone, attack maps.
+    void piece(int us, int cat, int type, const EvalParam* material, int table, int sq, Bitboard att, int weight) {
+        add(us, cat, material);
+        add(us, cat, h_.pst[table][sq ^ flip_[us]]);
+        if (att & st_.king_zone[us ^ 1]) st_.king_attackers[us ^ 1] += weight;
+        st_.attacked_twice[us] |= st_.attacks[us][0] & att;
+        st_.attacks[us][0] |= att;
+        st_.attacks[us][type] |= att;
+    }
+    // A minor piece on an outpost square (better when a pawn defends it), or eyeing one.
+    void outpost(int us, int cat, const EvalParam* weight, int sq, Bitboard att) {
+        if (st_.outposts[us] & square_bb(sq))
+            add(us, cat, weight, pawn_att_[us] & square_bb(sq) ? 1.0f : 0.67f);
+        else if (att & st_.outposts[us])
+            add(us, cat, weight, 0.33f);
     }
 
     void setup();
@@ -217,15 +228,9 @@ void HceRun<Trace>::knights(int us) {
     for (Bitboard b = pos_.pieces[us][KNIGHT]; b;) {
         int sq = pop_lsb(b);
         Bitboard att = KnightAttacks[sq];
-        add(us, CAT_KNIGHTS, h_.mtl_knight);
-        add(us, CAT_KNIGHTS, h_.pst[PST_N][sq ^ flip_[us]]);
         add(us, CAT_KNIGHTS, h_.knight_mobility, CURVE_N[popcount(att & ~own & ~pawn_att_[them])]);
-        if (st_.outposts[us] & square_bb(sq))
-            add(us, CAT_KNIGHTS, h_.knight_outpost, pawn_att_[us] & square_bb(sq) ? 1.0f : 0.67f);
-        else if (att & st_.outposts[us])
-            add(us, CAT_KNIGHTS, h_.knight_outpost, 0.33f);
-        if (att & st_.king_zone[them]) st_.king_attackers[them] += 4;
-        note_attacks(us, KNIGHT, att);
+        outpost(us, CAT_KNIGHTS, h_.knight_outpost, sq, att);
+        piece(us, CAT_KNIGHTS, KNIGHT, h_.mtl_knight, PST_N, sq, att, 4);
     }
 }
 
@@ -238,16 +243,10 @@ void HceRun<Trace>::bishops(int us) {
     for (Bitboard b = bishops; b;) {
         int sq = pop_lsb(b);
         Bitboard att = bishop_attacks(sq, through);
-        add(us, CAT_BISHOPS, h_.mtl_bishop);
-        add(us, CAT_BISHOPS, h_.pst[PST_B][sq ^ flip_[us]]);
         add(us, CAT_BISHOPS, h_.bishop_mobility, CURVE_B[popcount(att & ~own & ~pawn_att_[them])]);
         if (Bitboard centre = att & CENTRE_BLOCK) add(us, CAT_BISHOPS, h_.bishop_infiltration, float(popcount(centre)));
-        if (st_.outposts[us] & square_bb(sq))
-            add(us, CAT_BISHOPS, h_.bishop_outpost, pawn_att_[us] & square_bb(sq) ? 1.0f : 0.67f);
-        else if (att & st_.outposts[us])
-            add(us, CAT_BISHOPS, h_.bishop_outpost, 0.33f);
-        if (att & st_.king_zone[them]) st_.king_attackers[them] += 3;
-        note_attacks(us, BISHOP, att);
+        outpost(us, CAT_BISHOPS, h_.bishop_outpost, sq, att);
+        piece(us, CAT_BISHOPS, BISHOP, h_.mtl_bishop, PST_B, sq, att, 3);
     }
     if (!bishops) return;
     if ((bishops & LIGHT_SQUARES) && (bishops & ~LIGHT_SQUARES)) add(us, CAT_BISHOPS, h_.bishop_pair);
@@ -271,14 +270,11 @@ void HceRun<Trace>::rooks(int us) {
         int sq = pop_lsb(b);
         Bitboard att = rook_attacks(sq, through);
         Bitboard file = file_bb(file_of(sq));
-        add(us, CAT_ROOKS, h_.mtl_rook);
-        add(us, CAT_ROOKS, h_.pst[PST_R][sq ^ flip_[us]]);
         add(us, CAT_ROOKS, h_.rook_mobility, CURVE_B[popcount(att & ~own & ~unsafe)]);
         if (Bitboard deep = att & file & HALF[us]) add(us, CAT_ROOKS, h_.rook_infiltration, float(popcount(deep)));
         if (!(all_pawns & file)) add(us, CAT_ROOKS, h_.rook_openfile);
         if (relative_rank(us, sq) == 6 && king_at_back) add(us, CAT_ROOKS, h_.rook_7th);
-        if (att & st_.king_zone[them]) st_.king_attackers[them] += 4;
-        note_attacks(us, ROOK, att);
+        piece(us, CAT_ROOKS, ROOK, h_.mtl_rook, PST_R, sq, att, 4);
     }
 }
 
@@ -292,11 +288,8 @@ void HceRun<Trace>::queens(int us) {
     for (Bitboard b = pos_.pieces[us][QUEEN]; b;) {
         int sq = pop_lsb(b);
         Bitboard att = bishop_attacks(sq, diagonal_through) | rook_attacks(sq, line_through);
-        add(us, CAT_QUEENS, h_.mtl_queen);
-        add(us, CAT_QUEENS, h_.pst[PST_Q][sq ^ flip_[us]]);
         add(us, CAT_QUEENS, h_.queen_mobility, CURVE_Q[popcount(att & ~own & ~unsafe)]);
-        if (att & st_.king_zone[them]) st_.king_attackers[them] += 5;
-        note_attacks(us, QUEEN, att);
+        piece(us, CAT_QUEENS, QUEEN, h_.mtl_queen, PST_Q, sq, att, 5);
     }
 }
 

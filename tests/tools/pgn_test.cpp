@@ -7,27 +7,13 @@
 #include <memory>
 #include <string>
 
-#include "board/attacks.h"
-#include "board/keys.h"
 #include "board/move.h"
 #include "board/notation.h"
 #include "board/thread_board.h"
-#include "frontend/settings.h"
 #include "test_support.h"
 #include "tools/pgn.h"
 
 namespace {
-
-void init_core() {
-    static bool ready = [] {
-        set_default_options();
-        init_tables();
-        init_kpk_table();
-        init_keys();
-        return true;
-    }();
-    (void)ready;
-}
 
 std::unique_ptr<PgnGame> parse(std::string text) {
     auto game = std::make_unique<PgnGame>();
@@ -47,6 +33,29 @@ int replay(const PgnGame& game, ThreadBoard& tb) {
         make_game_move(tb, m);
     }
     return game.move_count;
+}
+
+// Reads every game of a file: the number of games, and of those that replay completely.
+struct FileCount {
+    int games = 0, complete = 0, with_moves = 0;
+};
+FileCount read_file_games(const std::string& path) {
+    FileCount count;
+    auto tb = std::make_unique<ThreadBoard>();
+    init_thread_board(*tb);
+    auto game = std::make_unique<PgnGame>();
+    memset(game.get(), 0, sizeof(PgnGame));
+    PgnReader reader;
+    EXPECT_EQ(pgn_open(reader, path.c_str()), 0) << path;
+    std::string text;
+    while (pgn_next_game(reader, text)) {
+        pgn_parse_game(*game, text.data());
+        count.games++;
+        count.with_moves += game->move_count > 0;
+        count.complete += replay(*game, *tb) == game->move_count;
+    }
+    pgn_close(reader);
+    return count;
 }
 
 }  // namespace
@@ -98,58 +107,26 @@ TEST(PgnParse, AbandonedGamesAreDroppedButCounted) {
 }
 
 TEST(PgnReader, EdgeFilesSplitIntoGames) {
-    init_core();
-    auto tb = std::make_unique<ThreadBoard>();
-    init_thread_board(*tb);
-    auto game = std::make_unique<PgnGame>();
-    memset(game.get(), 0, sizeof(PgnGame));
     struct Case {
         const char* file;
-        int games;
-        bool moves;
-    } cases[] = {{"kasparov-deep-blue-1997.pgn", 6, true}, {"molinari-bordais-1979.pgn", 1, true},
-                 {"stockfish-learning.pgn", 1, true},      {"variations-nags-and-comments.pgn", 1, true},
-                 {"uci-moves.pgn", 1, true},                {"utf8-bom.pgn", 2, false}};
+        int games, with_moves;
+    } cases[] = {{"kasparov-deep-blue-1997.pgn", 6, 6}, {"molinari-bordais-1979.pgn", 1, 1},
+                 {"stockfish-learning.pgn", 1, 1},      {"variations-nags-and-comments.pgn", 1, 1},
+                 {"uci-moves.pgn", 1, 1},                {"utf8-bom.pgn", 2, 0}};
     for (const Case& c : cases) {
-        PgnReader reader;
-        ASSERT_EQ(pgn_open(reader, shared_path(std::string("data/pgn/edge/") + c.file).c_str()), 0) << c.file;
-        int games = 0;
-        std::string text;
-        while (pgn_next_game(reader, text)) {
-            pgn_parse_game(*game, text.data());
-            EXPECT_EQ(game->move_count > 0, c.moves) << c.file;
-            EXPECT_EQ(replay(*game, *tb), game->move_count) << c.file << " game " << games;
-            games++;
-        }
-        pgn_close(reader);
-        EXPECT_EQ(games, c.games) << c.file;
+        FileCount count = read_file_games(shared_path(std::string("data/pgn/edge/") + c.file));
+        EXPECT_EQ(count.games, c.games) << c.file;
+        EXPECT_EQ(count.with_moves, c.with_moves) << c.file;
+        EXPECT_EQ(count.complete, c.games) << c.file;
     }
     PgnReader missing;
     EXPECT_EQ(pgn_open(missing, "/nonexistent.pgn"), -1);
 }
 
 TEST(PgnReader, RealCollectionsReplayCompletely) {
-    init_core();
-    auto tb = std::make_unique<ThreadBoard>();
-    init_thread_board(*tb);
-    auto game = std::make_unique<PgnGame>();
-    memset(game.get(), 0, sizeof(PgnGame));
-    struct Case {
-        const char* file;
-        int games;
-    } cases[] = {{"carlsen_all.pgn", 1395}, {"tcec_cup10_bronze.pgn", 10}};
-    for (const Case& c : cases) {
-        PgnReader reader;
-        ASSERT_EQ(pgn_open(reader, shared_path(std::string("data/pgn/") + c.file).c_str()), 0);
-        int games = 0, complete = 0;
-        std::string text;
-        while (pgn_next_game(reader, text)) {
-            pgn_parse_game(*game, text.data());
-            games++;
-            if (replay(*game, *tb) == game->move_count) complete++;
-        }
-        pgn_close(reader);
-        EXPECT_EQ(games, c.games) << c.file;
-        EXPECT_EQ(complete, games) << c.file;
+    for (auto [file, games] : {std::pair{"carlsen_all.pgn", 1395}, std::pair{"tcec_cup10_bronze.pgn", 10}}) {
+        FileCount count = read_file_games(shared_path(std::string("data/pgn/") + file));
+        EXPECT_EQ(count.games, games) << file;
+        EXPECT_EQ(count.complete, games) << file;
     }
 }

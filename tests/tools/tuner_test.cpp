@@ -5,10 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "board/attacks.h"
-#include "board/keys.h"
 #include "eval/params.h"
-#include "frontend/settings.h"
 #include "test_support.h"
 #include "tools/tuner.h"
 
@@ -22,10 +19,6 @@ double number_after(const std::string& out, const std::string& label) {
 }  // namespace
 
 TEST(Tuner, FitsTablesOnAFewGamesAndWritesLoadableText) {
-    set_default_options();
-    init_tables();
-    init_kpk_table();
-    init_keys();
     init_eval_params();
     load_param_text(default_param_text);
     EvalParam rook = *eval_handles.mtl_rook;

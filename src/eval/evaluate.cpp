@@ -80,8 +80,7 @@ int kpk(const Position& pos, int side) {
         attacker ^= 7;
         defender ^= 7;
     }
-    int pawn_index = rank_of(pawn) * 4 + file_of(pawn);
-    if (kpk_table[mover * 131072 + pawn_index * 4096 + attacker * 64 + defender] == 2) v += 800;
+    if (kpk_table[kpk_index(mover, pawn, attacker, defender)] == 2) v += 800;
     return side == strong ? v : -v;
 }
 

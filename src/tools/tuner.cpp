@@ -193,7 +193,7 @@ void centre_tables(std::vector<double>& values, const std::vector<double>& seen)
 }
 
 // Full-batch gradient descent with Adam on the selected weights. A light pull
-// towards zero keeps rarely seen squares from running away.
+// towards zero keeps rarely seen table squares from running away.
 void optimise(const TuneData& data, double k, int iterations, const std::vector<bool>& tuned) {
     int n = param_count;
     std::vector<double> values[2] = {std::vector<double>(n), std::vector<double>(n)};  // mg, eg
@@ -201,6 +201,7 @@ void optimise(const TuneData& data, double k, int iterations, const std::vector<
     std::vector<double> m1(2 * n, 0), m2(2 * n, 0);
     for (int i = 0; i < n; i++) values[0][i] = param_table[i].mg, values[1][i] = param_table[i].eg;
     std::vector<double> seen = occurrences(data);
+    auto is_table = [](int i) { return i >= pst_start && i < pst_start + PST_COUNT * 64; };
     const double beta1 = 0.9, beta2 = 0.999, rate = 1.0, pull = 1e-3;
     double count = double(data.samples.size());
     for (int it = 1; it <= iterations; it++) {
@@ -221,7 +222,7 @@ void optimise(const TuneData& data, double k, int iterations, const std::vector<
             if (!tuned[i]) continue;
             for (int h = 0; h < 2; h++) {
                 int a = 2 * i + h;
-                double g = grad[h][i] + pull * values[h][i] / count;
+                double g = grad[h][i] + (is_table(i) ? pull * values[h][i] / count : 0);
                 m1[a] = beta1 * m1[a] + (1 - beta1) * g;
                 m2[a] = beta2 * m2[a] + (1 - beta2) * g * g;
                 double m_hat = m1[a] / (1 - std::pow(beta1, it)), v_hat = m2[a] / (1 - std::pow(beta2, it));

@@ -1,7 +1,10 @@
 #include "tools/tuner.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -266,4 +269,13 @@ int run_tuner(const char* path, int iterations, int all_params) {
     print_fmt("error after= %.6f", real_error(data, *es, k));
     print_text(param_text().c_str());
     return 0;
+}
+
+int read_tune_args(int argc, char** argv, int first, TuneRequest& request) {
+    if (first >= argc) return -1;
+    snprintf(request.path, sizeof request.path, "%s", argv[first]);
+    int last = first;
+    if (last + 1 < argc && isdigit(uint8_t(argv[last + 1][0]))) request.iterations = atoi(argv[++last]);
+    if (last + 1 < argc && !strcmp(argv[last + 1], "all")) request.all_params = 1, last++;
+    return last;
 }

@@ -46,3 +46,19 @@ TEST(Tuner, FitsTablesOnAFewGamesAndWritesLoadableText) {
     EXPECT_EQ(run_tuner("/nonexistent.pgn", 10, 0), 1);
     testing::internal::GetCapturedStdout();
 }
+
+TEST(Tuner, SwitchValues) {
+    char a0[] = "-tune", a1[] = "games.pgn", a2[] = "300", a3[] = "all", a4[] = "-quiet";
+    char* argv[] = {a0, a1, a2, a3, a4};
+    TuneRequest r;
+    EXPECT_EQ(read_tune_args(5, argv, 1, r), 3);
+    EXPECT_STREQ(r.path, "games.pgn");
+    EXPECT_EQ(r.iterations, 300);
+    EXPECT_EQ(r.all_params, 1);
+    TuneRequest plain;
+    char* only_path[] = {a0, a1, a4};
+    EXPECT_EQ(read_tune_args(3, only_path, 1, plain), 1);
+    EXPECT_EQ(plain.iterations, 500);
+    EXPECT_EQ(plain.all_params, 0);
+    EXPECT_EQ(read_tune_args(1, argv, 1, plain), -1);
+}

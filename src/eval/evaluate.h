@@ -1,0 +1,31 @@
+// The evaluation entry point of the search: endgame rules, the per-thread
+// evaluation cache, the choice of evaluator, contempt, noise and fifty-move scaling.
+#pragma once
+#include <cstdint>
+
+#include "board/position.h"
+#include "eval/hce.h"
+
+constexpr int EVAL_CACHE_SIZE = 8192;  // entries 0..4095 white to move, 4096..8191 black
+
+struct EvalCacheEntry {
+    uint64_t key;
+    int16_t value;
+};
+
+// Everything a search thread keeps for evaluating. Zero-filled with the thread record.
+struct EvalState {
+    uint64_t eval_calls;
+    uint64_t eval_hits;
+    int16_t eval_ply;          // ply of the last call
+    uint16_t piece_counts[10]; // pawns, knights, bishops, rooks, queens, each [white, black]
+    EvalCacheEntry cache[EVAL_CACHE_SIZE];
+    HceState hce;
+    // The network's per-thread state (accumulators and their cache) joins here.
+};
+
+// Score for `side` (the side to move). inCheck nonzero gives -3000.
+int evaluate(EvalState& es, const Position& pos, int side, int ply, int inCheck);
+
+// Hand-crafted score for the side to move of a game position, as the "eval" command reports it.
+int hce_score(EvalState& es, const Position& pos);

@@ -1,0 +1,155 @@
+#include "tools/pgn.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool blank(char c) { return c != 0 && uint8_t(c) <= ' '; }
+
+// Token closed by a given character (included in the token).
+char* closed_by(char*& p, char close) {
+    char* start = p;
+    char* end = strchr(p + 1, close);
+    p = end ? end + 1 : p + strlen(p);
+    return start;
+}
+
+// Score of a move comment such as {+1.25/18 3.2s}, in centipawns.
+int comment_score(const char* comment) {
+    if (strstr(comment, "book")) return 0;
+    const char* slash = strchr(comment, '/');
+    if (!slash) return 0;
+    std::string before(comment + 1, size_t(slash - comment - 1));
+    if (before.size() < 3) return 0;
+    if (before.find("-M") != std::string::npos) return -9000;
+    if (before.find("+M") != std::string::npos) return 9000;
+    double pawns = strtod(before.c_str(), nullptr);
+    int score = int(pawns * 100);
+    return score < -9000 ? -9000 : score > 9000 ? 9000 : score;
+}
+
+void read_tag(PgnGame& game, char* tag) {
+    char* inner = tag + 1;
+    char* close = strrchr(inner, ']');
+    if (close) *close = 0;
+    char* name = pgn_next_token(inner);
+    char* value = name ? pgn_next_token(inner) : nullptr;
+    if (!value) return;
+    if (*value == '"') {
+        value++;
+        size_t n = strlen(value);
+        if (n && value[n - 1] == '"') value[n - 1] = 0;
+    }
+    if (!strcmp(name, "Result")) {
+        game.result = strstr(value, "1-0") ? 1 : strstr(value, "0-1") ? -1 : 0;
+    } else if (!strcmp(name, "FEN")) {
+        snprintf(game.fen, sizeof game.fen, "%s", value);
+    } else if (!strcmp(name, "Termination")) {
+        if (strstr(value, "unterminated") || strstr(value, "time forfeit") || strstr(value, "abandoned"))
+            game.move_count = -1;  // dropped
+    } else if (!strcmp(name, "Annotator")) {
+        if (const char* eval = strstr(value, "eval=")) game.annotator_eval = uint16_t(atoi(eval + 5));
+    }
+}
+
+// A move token, or the move inside a numbered token such as "12.e4" or "12...Nf6".
+const char* move_in(const char* token) {
+    if (isalpha(uint8_t(*token))) return token;
+    if (!isdigit(uint8_t(*token))) return nullptr;
+    const char* dot = strrchr(token, '.');
+    return dot && isalpha(uint8_t(dot[1])) ? dot + 1 : nullptr;
+}
+
+}  // namespace
+
+char* pgn_next_token(char*& p) {
+    while (blank(*p)) p++;
+    if (!*p) return nullptr;
+    char* start;
+    switch (*p) {
+        case '{': start = closed_by(p, '}'); break;
+        case '(': start = closed_by(p, ')'); break;
+        case '[': start = closed_by(p, ']'); break;
+        case '"': start = closed_by(p, '"'); break;
+        default:
+            start = p;
+            while (*p && !blank(*p)) p++;
+    }
+    if (*p) *p++ = 0;
+    return start;
+}
+
+void pgn_parse_game(PgnGame& game, char* text) {
+    game.games++;
+    game.result = 0;
+    game.fen[0] = 0;
+    game.move_count = 0;
+    int count = 0;
+    char* cursor = text;
+    while (char* token = pgn_next_token(cursor)) {
+        if (*token == '[') {
+            read_tag(game, token);
+            if (game.move_count < 0) {
+                game.move_count = 0;
+                return;
+            }
+        } else if (*token == '{') {
+            if (count > 0) game.scores[count - 1] = int16_t(comment_score(token));
+        } else if (const char* move = move_in(token)) {
+            char* out = game.moves[count];
+            int n = 0;
+            for (const char* c = move; *c && n < 7; c++)
+                if (*c != '+' && *c != '#' && *c != '=') out[n++] = *c;
+            out[n] = 0;
+            game.scores[count] = 0;
+            if (++count >= PGN_MAX_MOVES) break;
+        }
+    }
+    game.move_count = int16_t(count);
+}
+
+int pgn_open(PgnReader& reader, const char* path) {
+    reader.file = fopen(path, "rb");
+    reader.carry.clear();
+    reader.done = reader.file == nullptr;
+    return reader.file ? 0 : -1;
+}
+
+void pgn_close(PgnReader& reader) {
+    if (reader.file) fclose(reader.file);
+    reader.file = nullptr;
+    reader.done = true;
+}
+
+bool pgn_next_game(PgnReader& reader, std::string& text) {
+    while (!reader.done) {
+        text.clear();
+        bool after_moves = false;
+        auto append = [&](const char* line) {
+            for (const char* c = line; *c && text.size() < PGN_MAX_TEXT - 1; c++)
+                text += (*c == '\n' || *c == '\r') ? ' ' : *c;
+        };
+        if (!reader.carry.empty()) append(reader.carry.c_str());
+        reader.carry.clear();
+        char line[510];
+        while (true) {
+            if (!fgets(line, sizeof line, reader.file)) {
+                reader.done = true;
+                break;
+            }
+            if (line[0] == '[') {
+                if (after_moves) {
+                    reader.carry = line;
+                    break;
+                }
+            } else {
+                after_moves = true;
+            }
+            append(line);
+        }
+        if (text.size() > 50) return true;
+    }
+    return false;
+}

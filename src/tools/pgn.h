@@ -1,0 +1,42 @@
+// Reading chess games in PGN: splitting a file into games, tokenising one
+// game's text and parsing it into a PgnGame (tags, SAN moves, engine scores
+// from move comments, result). Variations, NAGs and move numbers are skipped.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+constexpr int PGN_MAX_MOVES = 591;
+constexpr int PGN_MAX_TEXT = 127000;  // longer games are cut
+
+struct PgnGame {
+    int32_t games;            // games parsed with this record so far
+    int16_t move_count;
+    int16_t result;           // +1 "1-0", -1 "0-1", 0 otherwise
+    uint16_t annotator_eval;  // number after "eval=" in the Annotator tag
+    char fen[100];            // FEN tag, empty when none
+    char moves[PGN_MAX_MOVES][8];  // without '+', '#' and '='
+    int16_t scores[PGN_MAX_MOVES];  // centipawns from the comment after each move, 0 if none
+};
+
+// Next token of text at cursor: a {comment}, a (variation), a [tag], a "string"
+// or a word. The character after it is overwritten with a terminator and the
+// cursor moves past it. Null at the end of the text.
+char* pgn_next_token(char*& cursor);
+
+// Fills the game from one game's text (tags and movetext, line ends already blanks).
+// A game with a Termination of "unterminated", "time forfeit" or "abandoned" is dropped (0 moves).
+void pgn_parse_game(PgnGame& game, char* text);
+
+// Splits a PGN file into games: a tag line after movetext starts the next game.
+struct PgnReader {
+    FILE* file = nullptr;
+    std::string carry;  // the tag line that began the next game
+    bool done = true;
+};
+
+int pgn_open(PgnReader& reader, const char* path);  // 0, or -1 when the file cannot be read
+void pgn_close(PgnReader& reader);
+// The next game's text (tags and movetext, line ends turned into blanks); false at the end.
+// Texts of 50 characters or fewer are passed over.
+bool pgn_next_game(PgnReader& reader, std::string& text);

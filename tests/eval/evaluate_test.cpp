@@ -1,0 +1,175 @@
+// The evaluation entry point: the in-check value, the endgame rules, the
+// cache, contempt, noise and the fifty-move scaling, with the worked numbers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "board/move.h"
+#include "board/notation.h"
+#include "eval/params.h"
+#include "evaluate_support.h"
+#include "frontend/settings.h"
+#include "search/state.h"
+
+namespace {
+
+struct EvalCase {
+    std::unique_ptr<ThreadBoard> tb;
+    std::unique_ptr<EvalState> es;
+    explicit EvalCase(const std::string& fen) : tb(board_at(fen)), es(fresh_eval_state()) {}
+    int eval(int ply = 1, int in_check = 0) { return evaluate(*es, tb->pos, tb->pos.side, ply, in_check); }
+};
+
+int eval_of(const std::string& fen) { return EvalCase(fen).eval(); }
+
+// Only stm_bonus left, at 100/100: the hand-crafted score is then exactly 100
+// for the side to move whatever the phase (outside the scaled endings).
+void only_stm_bonus() {
+    for (int i = 0; i < param_count; i++) param_table[i].packed = 0, param_table[i].mg = param_table[i].eg = 0;
+    EvalParam& bonus = param_table[eval_handles.stm_bonus - param_table];
+    bonus = {make_score(100, 100), 100, 100, {}};
+    strcpy(bonus.name, "stm_bonus");
+}
+
+}  // namespace
+
+TEST(EvaluateRules, InCheckIsMinus3000WhateverThePosition) {
+    init_eval_tests();
+    EvalCase c("4k3/8/8/8/8/8/8/4K2R b K -");
+    EXPECT_EQ(c.eval(1, 1), -3000);
+    EXPECT_EQ(c.eval(5, 1), -3000);
+    EXPECT_EQ(c.es->eval_calls, 2u);
+    EXPECT_EQ(c.es->eval_ply, 5);
+}
+
+TEST(EvaluateRules, BareMinorsAndTwoKnightsAreDraws) {
+    init_eval_tests();
+    EXPECT_EQ(eval_of("4k3/8/8/8/8/8/8/4K3 w - -"), 0);
+    EXPECT_EQ(eval_of("4k3/8/3n4/8/8/8/2B5/4K3 w - -"), 0);  // bishop against knight
+    EXPECT_EQ(eval_of("4k3/8/8/8/8/8/2N5/4K1N1 b - -"), 0);  // two knights
+    EXPECT_EQ(eval_of("4k1n1/8/2n5/8/8/8/8/4K3 w - -"), 0);
+    EXPECT_NE(eval_of("4k3/8/8/8/8/8/2NB4/4K3 w - -"), 0);   // knight and bishop win
+}
+
+TEST(EvaluateRules, MopUpWorkedNumbers) {
+    init_eval_tests();
+    // sWhite = 512 - 0 + (1000 - 16 * 4), sBlack = -16 * 6.
+    EXPECT_EQ(eval_of("k7/8/8/8/4K3/8/8/3Q4 w - -"), 1544);
+    EXPECT_EQ(eval_of("k7/8/8/8/4K3/8/8/3Q4 b - -"), -1544);
+    EXPECT_EQ(eval_of("k7/8/8/8/4K3/8/8/7Q w - -"), 1544);  // the queen's square does not matter
+    // Rook and two pawns: the pawns do not count. 256 - 48 + (1000 - 16 * 7) against -96.
+    EXPECT_EQ(eval_of("7k/8/8/8/8/8/PP6/R3K3 w - -"), 1192);
+    EXPECT_EQ(eval_of("r3k3/pp6/8/8/8/8/8/7K b - -"), 1192);
+    // The stronger side is black; ties and clamping.
+    EXPECT_EQ(eval_of("3qk3/8/8/8/8/8/8/K7 w - -"), -eval_of("3qk3/8/8/8/8/8/8/K7 b - -"));
+    EXPECT_EQ(eval_of("k7/8/8/8/4K3/8/8/1QQQQ3 w - -"), 3000);
+}
+
+TEST(EvaluateRules, KbnkDrivesTheKingToTheBishopsCorner) {
+    init_eval_tests();
+    // Light-squared bishop (e2 is light): a8 and h1 are its corners.
+    int a8 = eval_of("k7/8/8/8/8/2K5/2N1B3/8 w - -");
+    int h8 = eval_of("7k/8/8/8/8/2K5/2N1B3/8 w - -");
+    EXPECT_GT(a8, h8);
+    // 900 + ED(c3)=2 + ED(c2)=1 - 8*ED(h8) - 8*CN(h8) - 8*d(c3, a8)=5.
+    EXPECT_EQ(a8, 900 + 2 + 1 - 0 - 0 - 40);
+    EXPECT_EQ(eval_of("k7/8/8/8/8/2K5/2N1B3/8 b - -"), -a8);
+    // Dark-squared bishop (d2): a1 is the corner now.
+    EXPECT_GT(eval_of("7k/8/8/8/8/2K2N2/3B4/8 w - -"), eval_of("k7/8/8/8/8/2K2N2/3B4/8 w - -"));
+}
+
+TEST(EvaluateRules, KpkTableWinAddsEightHundred) {
+    init_eval_tests();
+    // g-pawn outruns the king on a8: 4 * 1 + d(a8, g8) - d(g1, g8) + 800.
+    EXPECT_EQ(eval_of("k7/8/8/8/8/8/6P1/6K1 w - -"), 4 * 1 + 6 - 7 + 800);
+    EXPECT_EQ(eval_of("k7/8/8/8/8/8/6P1/6K1 b - -"), -(4 * 1 + 6 - 7 + 800));
+    // The same with colours swapped.
+    EXPECT_EQ(eval_of("6k1/6p1/8/8/8/8/8/K7 b - -"), 803);
+    // Stalemate is a draw: distance terms only, 4 * 6 + 0 - 2 for the pawn side.
+    EXPECT_EQ(eval_of("4k3/4P3/4K3/8/8/8/8/8 b - -"), -22);
+    EXPECT_EQ(eval_of("8/8/8/8/8/4k3/4p3/4K3 w - -"), -22);
+    // A rook pawn with the defender in the corner is drawn.
+    EXPECT_EQ(eval_of("k7/8/8/8/8/8/P7/K7 w - -"), 4 * 1 + 0 - 7);
+}
+
+TEST(EvaluateCache, HitsOnlyAbovePlyTwoAndPerSide) {
+    init_eval_tests();
+    EvalCase c("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -");
+    int first = c.eval(3);
+    EXPECT_EQ(c.es->eval_hits, 0u);
+    EXPECT_EQ(c.eval(3), first);
+    EXPECT_EQ(c.es->eval_hits, 1u);
+    c.eval(2);  // recomputed at the root plies
+    EXPECT_EQ(c.es->eval_hits, 1u);
+    // The other side to move has its own half of the cache.
+    int other = evaluate(*c.es, c.tb->pos, BLACK, 3, 0);
+    EXPECT_EQ(c.es->eval_hits, 1u);
+    EXPECT_EQ(evaluate(*c.es, c.tb->pos, BLACK, 4, 0), other);
+    EXPECT_EQ(c.es->eval_hits, 2u);
+    EXPECT_EQ(c.es->eval_calls, 5u);
+    // Rules are answered before the cache and never counted as hits.
+    EvalCase kk("4k3/8/8/8/8/8/8/4K3 w - -");
+    kk.eval(5);
+    kk.eval(5);
+    EXPECT_EQ(kk.es->eval_hits, 0u);
+}
+
+TEST(EvaluateAdjustments, FiftyMoveScaling) {
+    init_eval_tests();
+    only_stm_bonus();
+    EvalCase c(START_FEN);
+    EXPECT_EQ(c.eval(), 100);
+    c.tb->pos.fifty = 100;
+    EXPECT_EQ(c.eval(), 61);
+    c.tb->pos.fifty = 255;
+    EXPECT_EQ(c.eval(), 1);
+    c.tb->pos.side = BLACK;
+    EXPECT_EQ(evaluate(*c.es, c.tb->pos, BLACK, 1, 0), 1);
+    init_eval_tests();
+}
+
+TEST(EvaluateAdjustments, ContemptSlopeWithFullMaterial) {
+    init_eval_tests();
+    only_stm_bonus();
+    EvalCase c(START_FEN);
+    for (const char* m : {"g1f3", "g8f6", "f3g1", "f6g8", "g1f3"}) {
+        char text[16];
+        strcpy(text, m);
+        Move move;
+        ASSERT_TRUE(parse_move(*c.tb, text, move));
+        make_game_move(*c.tb, move);
+    }
+    ASSERT_EQ(c.tb->histIndex, 5);
+    c.tb->pos.fifty = 0;  // the fifty-move scaling is tested on its own
+    search_state.search_flags = 0;
+    search_state.root_side = BLACK;
+    EXPECT_EQ(c.eval(), 100 + 15);  // contempt 0, slope 15 at phase 8192
+    search_state.root_side = WHITE;
+    EXPECT_EQ(c.eval(), 100 - 15);
+    options.contempt = 40;
+    EXPECT_EQ(c.eval(), 100 - 55);
+    search_state.search_flags = FLAG_ANALYSE;
+    EXPECT_EQ(c.eval(), 100);
+    search_state.search_flags = 0;
+    options.contempt = 0;
+
+    // Phase 4096 gives no slope term; below it the term turns against the root side.
+    EvalCase half("4k3/8/8/8/8/8/8/4K3 w - -");
+    EXPECT_EQ(half.eval(), 0);  // a rule: no contempt either
+    init_eval_tests();
+}
+
+TEST(EvaluateAdjustments, NoiseIsKeyedByPositionAndSeed) {
+    init_eval_tests();
+    only_stm_bonus();
+    options.eval_noise = 99;
+    search_state.noise_seed = -12345;
+    EvalCase c(START_FEN);
+    int v = c.eval();
+    uint64_t mixed = uint64_t(int64_t(-12345)) ^ c.tb->pos.key;
+    EXPECT_EQ(v, 100 + int(mixed % 99) - 49);
+    EXPECT_EQ(c.eval(), v);  // the same position gives the same noise
+    options.eval_noise = 0;
+    search_state.noise_seed = 0;
+    init_eval_tests();
+}

@@ -10,7 +10,14 @@ extern Bitboard PawnAttacks[2][64];
 extern Bitboard Between[64][64];
 
 // [mover][pawn index][pawn side's king][defending king]: 2 win, 1 draw (0 illegal).
+// Mover 0 is the pawn's side; the pawn is seen as white on files a-d,
+// pawn index = rank * 4 + file.
 extern uint8_t kpk_table[2 * 32 * 64 * 64];
+
+// Offset of an entry; pawn is a square on files a-d.
+constexpr int kpk_index(int mover, int pawn, int king, int defender) {
+    return mover * 131072 + (rank_of(pawn) * 4 + file_of(pawn)) * 4096 + king * 64 + defender;
+}
 
 void init_tables();
 void init_kpk_table();

@@ -65,6 +65,24 @@ void split_epd(const char* line, char* fen, char* bm, char* am, char* ce, char* 
 // From-scratch keys and material (set-up, decoders and tests use them).
 uint64_t compute_key(const Position& pos);
 uint64_t compute_pawn_key(const Position& pos);
+uint32_t compute_material(const Position& pos, int color);
+
 // Places or removes a piece on the mailbox, bitboards and material (no keys).
-void put_piece(Position& pos, int piece, int sq);
-void remove_piece(Position& pos, int sq);
+inline void put_piece(Position& pos, int piece, int sq) {
+    int color = piece_color(piece), type = piece_type(piece);
+    pos.board[sq] = uint8_t(piece);
+    pos.pieces[color][type] |= square_bb(sq);
+    pos.pieces[color][0] |= square_bb(sq);
+    pos.material[color] += MATERIAL_UNIT[type];
+}
+inline void remove_piece(Position& pos, int sq) {
+    int piece = pos.board[sq], color = piece_color(piece), type = piece_type(piece);
+    pos.board[sq] = 0;
+    pos.pieces[color][type] &= ~square_bb(sq);
+    pos.pieces[color][0] &= ~square_bb(sq);
+    pos.material[color] -= MATERIAL_UNIT[type];
+}
+
+// Square names "a1" .. "h8"; name must hold 3 bytes. parse_square gives 64 for bad text.
+void square_name(int sq, char* name);
+int parse_square(const char* text);

@@ -39,6 +39,7 @@ struct PlyRecord {
     uint8_t stage;
     MoveEntry* moves;       // this ply's list buffer
     MoveEntry* cursor;      // the entry last handed out
+    MoveEntry* listEnd;     // the terminator after the groups generated so far
 };
 
 // Quiet-move ordering knowledge, indexed by moving piece code * 64 + destination.
@@ -63,7 +64,13 @@ struct ThreadBoard {
     PlyRecord& current_ply() { return ply[plyIndex]; }
 };
 
-// Points every ply's list at its buffer and the position at this record.
+// Clears the record (no position yet: set_fen comes next), points every ply's
+// list at its buffer and the position at this record, resets the ordering tables.
 void init_thread_board(ThreadBoard& tb);
-// Copies position and history from another record (the game record) into this one.
+// Copies position and history from another record (the game record) into this
+// one; the copy starts at ply record 1 with its own list buffers.
 void copy_game(ThreadBoard& to, const ThreadBoard& from);
+// History entries to 4096, counter and follow-up moves to 0.
+void reset_ordering(OrderingTables& order);
+// Clears the killers of every ply record.
+void clear_killers(ThreadBoard& tb);

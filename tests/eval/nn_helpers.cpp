@@ -8,8 +8,19 @@
 #include <cstring>
 #include <vector>
 
+#include "board/attacks.h"
+#include "board/keys.h"
 #include "eval/nn/network_file.h"
 #include "frontend/settings.h"
+
+void init_board_tables() {
+    static const bool ready = [] {
+        init_tables();
+        init_keys();
+        return true;
+    }();
+    (void)ready;
+}
 
 Position empty_position(int side) {
     Position pos;
@@ -22,39 +33,19 @@ Position empty_position(int side) {
 
 void place_piece(Position& pos, int color, int type, int sq) {
     lift_piece(pos, sq);
-    pos.board[sq] = uint8_t(make_piece(color, type));
-    pos.pieces[color][0] |= square_bb(sq);
-    pos.pieces[color][type] |= square_bb(sq);
-    pos.material[color] += MATERIAL_UNIT[type];
+    put_piece(pos, make_piece(color, type), sq);
     if (type == KING) pos.kingSq[color] = uint8_t(sq);
 }
 
 void lift_piece(Position& pos, int sq) {
-    const int piece = pos.board[sq];
-    if (!piece) return;
-    const int color = piece_color(piece), type = piece_type(piece);
-    pos.board[sq] = 0;
-    pos.pieces[color][0] &= ~square_bb(sq);
-    pos.pieces[color][type] &= ~square_bb(sq);
-    pos.material[color] -= MATERIAL_UNIT[type];
+    if (pos.board[sq]) remove_piece(pos, sq);
 }
 
 Position placement_position(const char* placement, int side) {
+    init_board_tables();
     Position pos = empty_position(side);
-    int rank = 7, file = 0;
-    for (const char* p = placement; *p && *p != ' '; p++) {
-        if (*p == '/') {
-            rank--;
-            file = 0;
-        } else if (*p >= '1' && *p <= '8') {
-            file += *p - '0';
-        } else {
-            const char* types = " pnbrqk";
-            const int lower = *p | 32;
-            const int type = int(strchr(types, lower) - types);
-            place_piece(pos, *p == lower ? BLACK : WHITE, type, make_square(file++, rank));
-        }
-    }
+    const std::string fen = std::string(placement) + (side == WHITE ? " w - -" : " b - -");
+    EXPECT_EQ(set_fen(pos, fen.c_str()), 0) << fen;
     return pos;
 }
 

@@ -1,4 +1,4 @@
-// Shared by the network tests: positions placed directly into the record,
+// Shared by the network tests: positions from FEN or placed piece by piece,
 // random networks of any shape, and a plain re-statement of the evaluation
 // to hold the optimised code against.
 #pragma once
@@ -10,11 +10,13 @@
 #include "eval/nn/accumulator.h"
 #include "eval/nn/network.h"
 
+// Attack tables and keys, once per test binary.
+void init_board_tables();
 // An empty board with `side` to move.
 Position empty_position(int side);
 void place_piece(Position& pos, int color, int type, int sq);
 void lift_piece(Position& pos, int sq);
-// The board field of a FEN ("rnbqkbnr/pppppppp/8/...") with `side` to move.
+// The board field of a FEN ("rnbqkbnr/pppppppp/8/...") with `side` to move, no castling.
 Position placement_position(const char* placement, int side);
 // The same position seen in a mirror between the d and e files.
 Position mirrored_position(const Position& pos);

@@ -234,3 +234,19 @@ TEST(NnInfer, PlaceholderNetworkScoresMaterial) {
     EXPECT_LT(queen_up, 1100);
     EXPECT_EQ(s.eval(placement_position("rnb1kbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR", BLACK), 1), -queen_up + 2 * start);
 }
+
+// Without weights (or buffers) there is no evaluation, and the search is told so.
+TEST(NnInfer, NoNetworkMeansNoEvaluation) {
+    const Position pos = placement_position(START, WHITE);
+    State s;
+    install_random_network(shaped_header(16, 0, 0), 1);
+    s.eval(pos);
+    network_free(network);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(s.eval(pos), -10001);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "error initializing NN!\n");
+    // A network of other sizes loaded afterwards gets buffers of its own sizes.
+    install_random_network(shaped_header(64, 2, 4), 2);
+    EXPECT_EQ(s.eval(pos), reference_evaluate(pos));
+    EXPECT_EQ(s.st.sizes[SIZE_ACC_WHITE], 64);
+}

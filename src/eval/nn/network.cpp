@@ -57,7 +57,10 @@ int network_allocate(Network& net, const NetworkHeader& h) {
 
 void network_free(Network& net) {
     std::free(net.weights);
+    // The generation survives, so a later install can never repeat an old one.
+    const uint32_t generation = net.generation;
     net = Network{};
+    net.generation = generation;
 }
 
 void network_install(Network& fresh) {

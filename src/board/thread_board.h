@@ -60,6 +60,8 @@ struct ThreadBoard {
     MoveEntry lists[PLY_CAP][LIST_CAP];
     OrderingTables order;
     uint64_t nodes;     // search and perft node counter
+    uint64_t tt_probes; // transposition-table probes and hits of this thread
+    uint64_t tt_hits;
 
     PlyRecord& current_ply() { return ply[plyIndex]; }
 };

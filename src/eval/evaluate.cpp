@@ -4,6 +4,7 @@
 
 #include "board/attacks.h"
 #include "board/thread_board.h"
+#include "eval/nn/infer.h"
 #include "frontend/settings.h"
 #include "search/state.h"
 
@@ -119,9 +120,8 @@ bool endgame_rule(const Position& pos, int side, int& score) {
 
 // The network's score with the two drawish-ending corrections it needs.
 int network_score(EvalState& es, const Position& pos) {
-    // The network evaluation plugs in here; until the network is part of the
-    // program the hand-crafted evaluation stands in for it.
-    int v = hce_evaluate(es, pos);
+    es.nn.eval_ply = es.eval_ply;
+    int v = nn_evaluate(es.nn, pos);
     uint32_t w = pos.material[WHITE], b = pos.material[BLACK];
     uint32_t majors = MAT_ROOK * 15 | MAT_QUEEN * 15;
     if (((w | b) & majors) == 0 && count(w, BISHOP) == 1 && count(b, BISHOP) == 1) {
@@ -178,6 +178,11 @@ int evaluate(EvalState& es, const Position& pos, int side, int ply, int inCheck)
     entry.key = pos.key;
     entry.value = int16_t(v);
     return v;
+}
+
+int nne_score(EvalState& es, const Position& pos) {
+    es.nn.eval_ply = 0;  // rebuilt from scratch
+    return nn_evaluate(es.nn, pos);
 }
 
 int hce_score(EvalState& es, const Position& pos) {

@@ -5,6 +5,7 @@
 
 #include "board/position.h"
 #include "eval/hce.h"
+#include "eval/nn/accumulator.h"
 
 constexpr int EVAL_CACHE_SIZE = 8192;  // entries 0..4095 white to move, 4096..8191 black
 
@@ -21,7 +22,7 @@ struct EvalState {
     uint16_t piece_counts[10]; // pawns, knights, bishops, rooks, queens, each [white, black]
     EvalCacheEntry cache[EVAL_CACHE_SIZE];
     HceState hce;
-    // The network's per-thread state (accumulators and their cache) joins here.
+    NNState nn;                // accumulators and their cache; buffers owned (nn_state_free)
 };
 
 // Score for `side` (the side to move). inCheck nonzero gives -3000.
@@ -29,3 +30,5 @@ int evaluate(EvalState& es, const Position& pos, int side, int ply, int inCheck)
 
 // Hand-crafted score for the side to move of a game position, as the "eval" command reports it.
 int hce_score(EvalState& es, const Position& pos);
+// Network score for the side to move of a game position, as the "eval" command reports it.
+int nne_score(EvalState& es, const Position& pos);

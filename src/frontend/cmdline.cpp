@@ -6,6 +6,7 @@
 #include "frontend/settings.h"
 #include "search/rating.h"
 #include "search/state.h"
+#include "tools/bench.h"
 
 namespace {
 
@@ -33,6 +34,18 @@ int value_count(const char* arg) {
 
 int apply_switches(int argc, char** argv, CommandLine& cmd) {
     EngineOptions& o = options;
+    // "bench [depth]" (no dash), the form engine-testing frameworks call: one
+    // thread, a fixed depth and table size, so the node count is a fingerprint.
+    if (argc >= 2 && !strcmp(argv[1], "bench")) {
+        long long depth = argc >= 3 ? read_int(argv[2]) : BENCH_DEFAULT_DEPTH;
+        o.depth_limit = int16_t(depth < 1 ? 1 : depth > 79 ? 79 : depth);
+        fixed_limit(10000);
+        o.threads = 1;
+        o.hash_mb = 16;
+        cmd.mode = MODE_BENCH;
+        cmd.main_thread_only = cmd.bench_word = true;
+        return 0;
+    }
     for (int i = 1; i < argc; i++) {
         const char* a = argv[i];
         int needed = value_count(a);
@@ -114,6 +127,10 @@ int apply_switches(int argc, char** argv, CommandLine& cmd) {
         else if (!strcmp(a, "-mbatch")) o.batch_size = uint32_t(read_int(v));
         else if (!strcmp(a, "-tw")) o.weight_noise = float(read_real(v));
         else if (!strcmp(a, "-tdstats")) cmd.mode = MODE_TRAINING_STATS;
+        else if (!strcmp(a, "-tune")) {
+            if ((i = read_tune_args(argc, argv, i + 1, cmd.tune)) < 0) return 1;
+            cmd.mode = MODE_TUNE;
+        }
     }
     return 0;
 }

@@ -1,6 +1,8 @@
 // Command-line switches: they change EngineOptions and choose the mode.
 #pragma once
 
+#include "tools/tuner.h"
+
 // The program's modes; the last mode switch given wins.
 enum Mode : int {
     MODE_ENGINE = 1,
@@ -21,11 +23,14 @@ enum Mode : int {
     MODE_MAKE_BOOK_EPD = 17,
     MODE_TRAINING_STATS = 18,
     MODE_GEN_CORRHIST = 19,
+    MODE_TUNE = 20,  // Texel tuning of the evaluation parameters
 };
 
 struct CommandLine {
     int mode = MODE_ENGINE;
     bool main_thread_only = false;  // -pbench
+    bool bench_word = false;        // "bench [depth]": the deterministic fingerprint run
+    TuneRequest tune;
 };
 
 // Applies the switches left to right. Returns 0, or the exit code 1 when a

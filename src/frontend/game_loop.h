@@ -1,7 +1,6 @@
-// The interactive engine's main loop.
+// The interactive engine's main loop: waits for input, and answers every
+// "go" with a draw claim, a book move or a search, then "bestmove".
 #pragma once
 
-// Polls input about once per millisecond and answers "go"; returns on quit.
+// Polls input about once per millisecond; returns when quit is requested.
 void game_loop();
-// Sleeps about one millisecond (the polling period).
-void sleep_ms(int milliseconds);

@@ -5,23 +5,35 @@
 
 #include "board/attacks.h"
 #include "board/thread_board.h"
+#include "eval/nn/network.h"
+#include "eval/params.h"
 #include "frontend/cmdline.h"
 #include "frontend/game_loop.h"
 #include "frontend/io.h"
 #include "frontend/options.h"
 #include "frontend/settings.h"
+#include "search/calibrate.h"
 #include "search/game.h"
 #include "search/state.h"
+#include "search/thread.h"
+#include "search/tt.h"
+#include "tools/bench.h"
+#include "tools/tuner.h"
 
 namespace {
 
 int run_mode(const CommandLine& cmd) {
     switch (cmd.mode) {
         case MODE_ENGINE:
+            calibrate_speed();
             game_loop();
             return 0;
         case MODE_MAKE_CONFIG:
             return 0;
+        case MODE_BENCH:
+            return run_benchmark(cmd.main_thread_only, cmd.bench_word);
+        case MODE_TUNE:
+            return run_tuner(cmd.tune.path, cmd.tune.iterations, cmd.tune.all_params);
         default:
             print_fmt("mode %d is not available in this build", cmd.mode);
             return 0;
@@ -31,13 +43,14 @@ int run_mode(const CommandLine& cmd) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // 1-2. Unbuffered output (every line is flushed by print_line) and a clock-seeded generator.
+    // 1-2. Unbuffered output (print_line also flushes each line); a clock-seeded generator.
     setvbuf(stdout, nullptr, _IONBF, 0);
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     srand(unsigned(now.tv_nsec));
 
-    // 3. The game record, from which every search thread copies its position.
+    // 3. The main thread's record, and the game record every search copies.
+    if (prepare_thread(0) != 0) return 1;
     init_thread_board(game);
 
     // 4. Attack tables and the king-and-pawn table.
@@ -55,7 +68,7 @@ int main(int argc, char** argv) {
     CommandLine cmd;
     if (apply_switches(argc, argv, cmd) != 0) return 1;
 
-    // 8-9. Locks are statically initialised; training needs the trainer build.
+    // 8-9. The locks need no set-up; training needs the trainer build.
     if (cmd.mode == MODE_TRAIN || cmd.mode == MODE_TRAIN2) {
         print_line("Need to compile with 'make train_'");
         return 1;
@@ -64,18 +77,29 @@ int main(int argc, char** argv) {
     // 10.
     if (options.noise < 99999) print_fmt("info string Hello from %s", ENGINE_NAME);
 
-    // 11. Small fixed searches do not need a large table.
-    if (options.depth_limit <= 8 || options.node_limit <= 100000)
-        options.hash_mb = 2;
-    else if (options.depth_limit == 9 || options.node_limit <= 200000)
-        options.hash_mb = 4;
+    // 11-12. Small fixed searches do not need a large table.
+    // (The "bench" fingerprint run keeps its own table size.)
+    if (!cmd.bench_word) {
+        if (options.depth_limit <= 8 || options.node_limit <= 100000)
+            options.hash_mb = 2;
+        else if (options.depth_limit == 9 || options.node_limit <= 200000)
+            options.hash_mb = 4;
+    }
+    if (!tt_allocate()) return 1;
 
-    // 14-15. Parameter file and log file. (No timer period to set: nanosleep is precise here.)
+    // 13-15. (No timer period to set: nanosleep is precise here.) Parameter file, log file.
     if (options.config_file[0]) load_parameters();
     open_log_file();
 
+    // 16. The evaluation: parameters, then the network.
+    init_eval_params();
+    load_param_text(default_param_text);
+    load_network();
+
     // 17-18. Exactly one mode, then release everything.
     int code = run_mode(cmd);
+    tt_free();
+    free_search_threads();
     close_log_file();
     return code;
 }

@@ -2,12 +2,15 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "frontend/io.h"
 #include "frontend/settings.h"
+#include "eval/nn/network.h"
 #include "search/rating.h"
 #include "search/state.h"
+#include "search/tt.h"
 
 namespace {
 
@@ -106,6 +109,7 @@ bool set_text(const char* name, const char* value) {
         copy_text(o.field, o.capacity, value);
         print_fmt("info string %s set to '%s'", name, o.field);
         if (o.field == options.config_file) load_parameters();
+        if (o.field == options.nn_file) load_network();
         return true;
     }
     return false;
@@ -113,6 +117,7 @@ bool set_text(const char* name, const char* value) {
 
 void clear_hash() {
     search_state.hashfull = 0;
+    tt_clear();
     print_line("info string Hash table cleared");
 }
 
@@ -125,6 +130,7 @@ void set_option(const char* name, const char* value) {
         long long v = clamp_value(read_int(value), 0, 65536);
         options.hash_mb = int32_t(v);
         reply_number(name, v);
+        if (!tt_allocate()) exit(-1);
     } else if (strcmp(name, "Clear Hash") == 0) {
         clear_hash();
     } else if (strcmp(name, "UCI_Opponent") == 0) {

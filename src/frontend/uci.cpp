@@ -11,7 +11,11 @@
 #include "frontend/io.h"
 #include "frontend/options.h"
 #include "frontend/settings.h"
+#include "eval/evaluate.h"
 #include "search/game.h"
+#include "search/selectivity.h"
+#include "search/thread.h"
+#include "search/tt.h"
 #include "search/state.h"
 
 namespace {
@@ -85,6 +89,7 @@ void ucinewgame() {
     options.increment = 0;
     game.histIndex = 0;
     search_state.hashfull = 0;
+    tt_clear();
     search_state.age = 0;
 }
 
@@ -208,6 +213,13 @@ void go(const char* args) {
     search_state.search_flags.store(strstr(args, "ponder") ? FLAG_GO_PONDER : FLAG_GO);
 }
 
+// Both evaluations of the game position, for the side to move.
+void report_evaluations() {
+    EvalState& es = search_threads[0]->eval;
+    print_fmt("info string eval hce %d", hce_score(es, game.pos));
+    print_fmt("info string eval nne %d", nne_score(es, game.pos));
+}
+
 void ponderhit() {
     uint16_t flags = search_state.search_flags.load();
     while (flags & FLAG_PONDER)
@@ -232,6 +244,10 @@ void uci_command(char* line) {
         print_line("readyok");
     } else if (!strcmp(command, "debug")) {
         command_logging = true;
+    } else if (!strcmp(command, "_show")) {
+        print_selectivity();
+    } else if (!strcmp(command, "eval") && !searching) {
+        report_evaluations();
     } else if (!strcmp(command, "ponderhit")) {
         ponderhit();
     } else if (!strcmp(command, "stop")) {

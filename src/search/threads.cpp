@@ -1,0 +1,140 @@
+#include <pthread.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+
+#include "frontend/io.h"
+#include "frontend/settings.h"
+#include "search/clock.h"
+#include "search/driver.h"
+#include "search/game.h"
+#include "search/output.h"
+#include "search/relaxed.h"
+#include "search/thread.h"
+#include "search/timeman.h"
+
+SearchThread* search_threads[MAX_THREADS];
+
+namespace {
+
+pthread_t handles[MAX_THREADS];
+int thread_indices[MAX_THREADS];
+
+int active_threads() { return options.threads < 1 ? 0 : options.threads > MAX_THREADS ? MAX_THREADS : options.threads; }
+
+void* main_thread_entry(void* arg) {
+    if (*static_cast<int*>(arg) != 0) return nullptr;
+    if (prepare_thread(0) != 0) exit(-1);
+    if (options.threads > 0) search_thread_main(0);
+    search_state.search_flags.fetch_or(FLAG_DONE);
+    return nullptr;
+}
+
+void* secondary_thread_entry(void* arg) {
+    int index = *static_cast<int*>(arg);
+    if (prepare_thread(index) != 0) return nullptr;
+    if (index < options.threads) {
+        // A tablebase root is settled by the main thread alone.
+        if (index != 0 && search_state.root_tb_result != -1) return nullptr;
+        search_thread_main(index);
+    }
+    return nullptr;
+}
+
+void finish_elapsed() { search_state.elapsed = float(monotonic_seconds() - search_state.start_time); }
+
+}  // namespace
+
+int prepare_thread(int index) {
+    SearchThread*& record = search_threads[index];
+    if (!record) {
+        record = new (std::nothrow) SearchThread();
+        if (!record) return -1;
+        record->index = uint16_t(index);
+        std::lock_guard guard(search_lock);
+        record->seed = uint32_t(rand());
+    }
+    SearchThread& t = *record;
+    copy_game(t, game);
+    t.plyIndex = 1;
+    t.root_index = t.histIndex;
+    t.best_move = MOVE_NONE;
+    memset(t.best_line, 0, sizeof t.best_line);
+    t.best_score = 0;
+    t.iteration_depth = 0;
+    t.seldepth = 0;
+    t.root_fail = 0;
+    t.nodes = t.tbhits = t.tt_probes = t.tt_hits = 0;
+    t.eval.eval_calls = t.eval.eval_hits = 0;
+    return 0;
+}
+
+void sum_counters() {
+    SearchState& s = search_state;
+    s.nodes = s.tbhits = s.tt_probes = s.tt_hits = 0;
+    for (SearchThread* t : search_threads) {
+        if (!t || relaxed_load(t->iteration_depth) < 2) continue;
+        s.nodes += relaxed_load(t->nodes);
+        s.tbhits += relaxed_load(t->tbhits);
+        s.tt_probes += relaxed_load(t->tt_probes);
+        s.tt_hits += relaxed_load(t->tt_hits);
+    }
+    if (search_threads[0]) s.seldepth = relaxed_load(search_threads[0]->seldepth);
+}
+
+void search_start(uint16_t flags, int threaded, void (*poll)()) {
+    SearchState& s = search_state;
+    s.search_flags.store(flags);
+    search_prepare();
+
+    if (!threaded) {
+        if (prepare_thread(0) != 0) exit(-1);
+        if (options.threads > 0) search_thread_main(0);
+        s.search_flags.fetch_or(FLAG_DONE);
+        sum_counters();
+        finish_elapsed();
+        return;
+    }
+
+    thread_indices[0] = 0;
+    if (pthread_create(&handles[0], nullptr, main_thread_entry, &thread_indices[0]) != 0) return;
+    // Helpers start once the main thread has its root, so they never race it for the first iteration.
+    while (s.main_depth.load() < 1 && !search_stopped() && !(s.search_flags.load() & FLAG_DONE)) sleep_ms(0);
+    int count = active_threads();
+    for (int i = 1; i < count; i++) {
+        thread_indices[i] = i;
+        if (pthread_create(&handles[i], nullptr, secondary_thread_entry, &thread_indices[i]) != 0) exit(-1);
+    }
+
+    while (!quit_requested()) {
+        update_clock();
+        uint16_t now = s.search_flags.load();
+        if (now & FLAG_DONE) break;
+        if (!(now & FLAG_STOP) && poll) poll();
+        sleep_ms(1);
+    }
+
+    stop_search();
+    for (int i = 1; i < count; i++)
+        if (pthread_join(handles[i], nullptr) != 0) exit(-1);
+    if (pthread_join(handles[0], nullptr) != 0) exit(-1);
+    sum_counters();
+    emit_info(0, 1, s.best_depth, s.best_score, s.best_line);
+    s.search_flags.fetch_or(FLAG_DONE);
+    finish_elapsed();
+}
+
+void search_sync() {
+    search_state.search_flags.store(FLAG_ANALYSE);
+    search_start(FLAG_ANALYSE, 0, nullptr);
+}
+
+void free_search_threads() {
+    for (SearchThread*& t : search_threads) {
+        if (t) nn_state_free(t->eval.nn);
+        delete t;
+        t = nullptr;
+    }
+}

@@ -50,8 +50,8 @@ int main(int argc, char** argv) {
     srand(unsigned(now.tv_nsec));
 
     // 3. The main thread's record, and the game record every search copies.
-    if (prepare_thread(0) != 0) return 1;
     init_thread_board(game);
+    if (prepare_thread(0) != 0) return 1;
 
     // 4. Attack tables and the king-and-pawn table.
     init_tables();

@@ -46,3 +46,10 @@ private:
 // Runs the binary with arguments and stdin text; returns exit code, fills output.
 int run_engine(const std::vector<std::string>& args, const std::string& input, std::string& output,
                const std::string& workdir = "", int timeout_ms = 60000);
+
+// Tests of response times mean nothing in a sanitizer build (several times slower).
+#ifdef QUOX_SANITIZED
+#define SKIP_WHEN_SANITIZED() GTEST_SKIP() << "timing test skipped in a sanitizer build"
+#else
+#define SKIP_WHEN_SANITIZED() (void)0
+#endif

@@ -1,0 +1,55 @@
+// Repetitions and the fifty-move rule along a game history.
+#include <gtest/gtest.h>
+
+#include "board/move.h"
+#include "board/notation.h"
+#include "search/draw.h"
+#include "search_env.h"
+
+namespace {
+
+void play(ThreadBoard& tb, std::initializer_list<const char*> moves) {
+    for (const char* text : moves) {
+        Move m;
+        ASSERT_EQ(parse_move(tb, text, m), 1) << text;
+        ASSERT_EQ(make_game_move(tb, m), 0) << text;
+    }
+}
+
+}  // namespace
+
+TEST(DrawRules, ThreefoldNeedsTwoEarlierOccurrences) {
+    search_test_setup();
+    ThreadBoard tb;
+    init_thread_board(tb);
+    ASSERT_EQ(set_fen(tb.pos, START_FEN), 0);
+    play(tb, {"Nf3", "Nf6", "Ng1", "Ng8"});
+    EXPECT_FALSE(is_draw_by_rule(tb));          // twice
+    EXPECT_TRUE(is_repetition(tb, 0));          // inside a search, once is enough
+    play(tb, {"Nf3", "Nf6", "Ng1", "Ng8"});
+    EXPECT_TRUE(is_draw_by_rule(tb));           // three times
+    play(tb, {"e4"});                           // an irreversible move ends the chance
+    EXPECT_FALSE(is_draw_by_rule(tb));
+}
+
+TEST(DrawRules, FiftyMoveCounterBounds) {
+    search_test_setup();
+    ThreadBoard tb;
+    init_thread_board(tb);
+    ASSERT_EQ(set_fen(tb.pos, "8/8/8/4k3/8/8/8/R3K3 w - - 99 80"), 0);
+    EXPECT_FALSE(is_draw_by_rule(tb));
+    play(tb, {"Ra2"});
+    EXPECT_TRUE(is_draw_by_rule(tb));
+    ASSERT_EQ(set_fen(tb.pos, "8/8/8/4k3/8/8/8/R3K3 w - - 3 80"), 0);
+    EXPECT_FALSE(is_draw_by_rule(tb));
+}
+
+TEST(DrawRules, NullMoveEndsTheWalk) {
+    search_test_setup();
+    ThreadBoard tb;
+    init_thread_board(tb);
+    ASSERT_EQ(set_fen(tb.pos, START_FEN), 0);
+    play(tb, {"Nf3", "Nf6", "Ng1", "Ng8"});
+    tb.history[0].move = MOVE_NONE;  // as if a null move had been made from the start position
+    EXPECT_FALSE(is_repetition(tb, 1));
+}

@@ -1,0 +1,58 @@
+// The benchmark is the engine's functional fingerprint: deterministic, and
+// equal to the "Bench:" figure of the latest commit that changed it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <regex>
+#include <string>
+
+#include "test_support.h"
+
+namespace {
+
+std::string last_line(const std::string& output) {
+    size_t end = output.find_last_not_of('\n');
+    size_t start = output.rfind('\n', end);
+    return output.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
+}
+
+long long bench_nodes(const std::vector<std::string>& args) {
+    std::string out;
+    EXPECT_EQ(run_engine(args, "", out, "", 300000), 0);
+    std::smatch m;
+    std::string line = last_line(out);
+    if (!std::regex_search(line, m, std::regex("nodes= (\\d+), nps= \\d+"))) return -1;
+    return std::stoll(m[1]);
+}
+
+std::string shell(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return out;
+    char buffer[4096];
+    while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
+    pclose(pipe);
+    return out;
+}
+
+}  // namespace
+
+TEST(Bench, FixedDepthSearchIsDeterministic) {
+    long long first = bench_nodes({"bench", "8"});
+    EXPECT_GT(first, 0);
+    EXPECT_EQ(bench_nodes({"bench", "8"}), first);
+    std::string out;
+    run_engine({"-pbench", "-d", "5", "-threads", "3"}, "", out);
+    EXPECT_NE(out.find("Quox 7.15 running benchmark using 3 threads\npos  0:"), std::string::npos) << out;
+    EXPECT_NE(out.find("avg depth= 5.0 plies"), std::string::npos) << out;
+}
+
+TEST(Bench, MatchesTheFingerprintOfTheLatestCommit) {
+    std::string dir = QUOX_SOURCE_DIR;
+    std::string dirty = shell("cd " + dir + " && git status --porcelain -- src 2>/dev/null");
+    std::string log = shell("cd " + dir + " && git log -n 200 --format=%B 2>/dev/null");
+    std::smatch m;
+    if (!dirty.empty() || !std::regex_search(log, m, std::regex("Bench: (\\d+)")))
+        GTEST_SKIP() << "no committed fingerprint to compare with (uncommitted changes or no history)";
+    EXPECT_EQ(bench_nodes({"bench"}), std::stoll(m[1])) << "update the Bench: line of the commit message";
+}

@@ -312,6 +312,7 @@ void search_thread_main(int index) {
     // 4. The main thread settles the trivial roots: no move, or a depth-0 request.
     if (is_main(t)) {
         s.best_score = int16_t(eval);
+        s.root_static_eval = int16_t(eval);
         s.root_tb_result = -1;
         if (t.root_count == 0) {
             t.iteration_depth = 1;

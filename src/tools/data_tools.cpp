@@ -189,46 +189,48 @@ void epd_to_bin() {
     training_set_free();
 }
 
-void bin_to_epd() {
-    const std::string out_name = renamed(options.training_file, ".bin", ".epd");
+namespace {
+
+// Reads the training file and hands every record, decoded whatever the
+// decoder's filters say, to write: the output is the input name with ".bin"
+// replaced by extension.
+template <class WriteRecord>
+void convert_records(const char* extension, const char* mode, WriteRecord write) {
+    const std::string out_name = renamed(options.training_file, ".bin", extension);
     if (out_name.empty()) return;
     FILE* out = nullptr;
-    if (read_training_file(options.training_file) == 0 && (out = fopen(out_name.c_str(), "w"))) {
+    if (read_training_file(options.training_file) == 0 && (out = fopen(out_name.c_str(), mode))) {
         Position pos{};
-        char fen[100];
         for (uint32_t i = 0; i < training_set.count; i++) {
-            const PackedPosition& r = training_set.records[i];
             float target;
             decode_training_record(training_set.records, i, pos, target);
-            write_fen(pos, fen, 0);
-            fprintf(out, "%s ce %d; sc %d; gr %0.1f;\n", fen, r.ce, r.sc,
-                    1.0 / (1.0 + std::exp(-0.005 * r.result_score)));
+            write(out, training_set.records[i], pos, target);
         }
         fclose(out);
     }
     training_set_free();
 }
 
+}  // namespace
+
+void bin_to_epd() {
+    convert_records(".epd", "w", [](FILE* out, const PackedPosition& r, const Position& pos, float) {
+        char fen[100];
+        write_fen(pos, fen, 0);
+        fprintf(out, "%s ce %d; sc %d; gr %0.1f;\n", fen, r.ce, r.sc, 1.0 / (1.0 + std::exp(-0.005 * r.result_score)));
+    });
+}
+
 void bin_to_ptb() {
-    const std::string out_name = renamed(options.training_file, ".bin", ".ptb");
-    if (out_name.empty()) return;
-    FILE* out = nullptr;
-    if (read_training_file(options.training_file) == 0 && (out = fopen(out_name.c_str(), "wb"))) {
-        Position pos{};
-        for (uint32_t i = 0; i < training_set.count; i++) {
-            // Every record is written with its own target, whatever the decoder's filters say.
-            uint8_t record[68];
-            uint16_t features[32];
-            float target;
-            decode_training_record(training_set.records, i, pos, target);
-            ptb_features(pos, features);
-            memcpy(record, features, sizeof features);
-            memcpy(record + 64, &target, sizeof target);
-            fwrite(record, sizeof record, 1, out);
-        }
-        fclose(out);
-    }
-    training_set_free();
+    // Every record is written with its own target, whatever the decoder's filters say.
+    convert_records(".ptb", "wb", [](FILE* out, const PackedPosition&, const Position& pos, float target) {
+        uint8_t record[68];
+        uint16_t features[32];
+        ptb_features(pos, features);
+        memcpy(record, features, sizeof features);
+        memcpy(record + 64, &target, sizeof target);
+        fwrite(record, sizeof record, 1, out);
+    });
 }
 
 void filter_training_data() {

@@ -21,15 +21,9 @@ namespace {
 
 uint32_t private_random = 1;
 
-void clear_position(Position& pos) {
-    memset(pos.board, 0, sizeof pos.board);
-    memset(pos.pieces, 0, sizeof pos.pieces);
-    pos.touched = 0;
-    pos.material[WHITE] = pos.material[BLACK] = 0;
-    pos.kingSq[WHITE] = pos.kingSq[BLACK] = NO_SQUARE;
-    pos.epSquare = NO_SQUARE;
-    pos.castleRights = 0;
-    pos.fifty = 0;
+// An empty board with White to move and no history.
+void clear_record_position(Position& pos) {
+    clear_position(pos);
     pos.side = WHITE;
     if (ThreadBoard* tb = pos.owner) {
         tb->histIndex = 0;
@@ -100,7 +94,7 @@ void encode_training_record(const Position& pos, PackedPosition& r) {
 
 int decode_training_record(const PackedPosition* buffer, uint32_t index, Position& pos, float& target) {
     const PackedPosition& r = buffer[index];
-    clear_position(pos);
+    clear_record_position(pos);
     int pieces = 0, home = 0;
     for (int sq = 0; sq < 64; sq++) {
         const int piece = nibble(r, sq);

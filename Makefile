@@ -2,7 +2,7 @@ MAKEFLAGS += --no-print-directory
 # Front door for building, running and testing Quox.
 #   make            release build, binary ./quox
 #   make run        build and start the engine (UCI on stdin/stdout)
-#   make test       build and run every test CI runs (release + sanitizer builds)
+#   make test       build and run every test CI runs (release, ASan+UBSan and TSan builds)
 #   make test-slow  the long suites too (full-depth perft and the like)
 #   make EXE=name   release build, binary copied to ./name
 #   make train      the train build, binary ./quox-train (-train and -train2 work)
@@ -14,7 +14,7 @@ BUILD    := build
 CMAKE    := cmake
 CTEST    := ctest --output-on-failure -j $(JOBS)
 
-.PHONY: all release run test test-fast test-slow test-sanitize debug sanitize tsan portable train clean
+.PHONY: all release run test test-fast test-slow test-sanitize test-tsan debug sanitize tsan portable train clean
 
 all: release
 	@cp $(BUILD)/release/quox $(EXE)
@@ -31,8 +31,9 @@ train:
 run: all
 	./$(EXE)
 
-# Release build with every fast test, then the same tests under ASan+UBSan.
-test: test-fast test-sanitize
+# Release build with every fast test, the same tests under ASan+UBSan, and
+# the multi-threaded searches under ThreadSanitizer.
+test: test-fast test-sanitize test-tsan
 
 test-fast:
 	@$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -41,6 +42,9 @@ test-fast:
 
 test-sanitize: sanitize
 	cd $(BUILD)/sanitize && $(CTEST) -LE 'slow|nosan'
+
+test-tsan: tsan
+	cd $(BUILD)/tsan && $(CTEST) -R '^(Threads|Pondering|Protocol)\.'
 
 test-slow:
 	@$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "board/move.h"
+#include "book/book.h"
 #include "board/notation.h"
 #include "board/perft.h"
 #include "frontend/io.h"
@@ -38,12 +39,38 @@ void wait_for_ponder_decision() {
     }
 }
 
+// OwnBook_File serves the first OwnBook_Depth plies, OwnBook2_File up to OwnBook2_Depth.
+Move book_move() {
+    int ply = game.histIndex;
+    int d1 = int8_t(options.book_depth), d2 = int8_t(options.book2_depth);
+    if (ply >= (d1 > d2 ? d1 : d2)) return MOVE_NONE;
+    Move move = MOVE_NONE;
+    if (ply < d1) move = book_probe(game, options.book_file);
+    if (!move && ply < d2) move = book_probe(game, options.book2_file);
+    // A book move into a draw by rule is no bargain: search instead.
+    if (move && draws_by_rule(move)) move = MOVE_NONE;
+    return move;
+}
+
 void start_search(uint16_t request) {
     SearchState& s = search_state;
     s.best_depth = 0;
     s.best_line[1] = s.best_line[2] = MOVE_NONE;
     s.best_score = 0;
     s.book_move.store(MOVE_NONE);
+    if (request == FLAG_GO && options.own_book) {
+        Move move = book_move();
+        if (move) {
+            char text[MOVE_TEXT_SIZE];
+            move_text(game.pos, game.pos.side, move, text);
+            print_fmt("%s book move is %s", options.uci_mode ? "info string" : "", text);
+            s.stop_flag.store(1);
+            // The move and the end of the "search" become visible together.
+            s.book_move.store(move, std::memory_order_relaxed);
+            s.search_flags.store(uint16_t(s.search_flags.load() | FLAG_DONE), std::memory_order_release);
+            return;
+        }
+    }
     search_start(request == FLAG_GO_PONDER ? FLAG_PONDER : FLAG_SEARCH, 1, poll_input);
     wait_for_ponder_decision();
 }

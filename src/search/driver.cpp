@@ -99,7 +99,7 @@ bool tablebase_root(SearchThread& t) {
     SearchState& s = search_state;
     Position& pos = t.pos;
     int result = tb_probe_wdl(pos, 80);
-    s.root_tb_result = result;
+    relaxed_store(s.root_tb_result, result);
     if (result == -1) return false;
     char text[600];
     int length = snprintf(text, sizeof text, "info string TB result is %s with moves: ",
@@ -270,7 +270,12 @@ void search_prepare() {
 
     if (options.limit_mode == 1) s.clock[game.pos.side] = options.time_per_move;
     for (SearchThread* t : search_threads)
-        if (t) t->nodes = t->tbhits = t->tt_probes = t->tt_hits = 0;
+        if (t) {
+            relaxed_store(t->nodes, uint64_t(0));
+            relaxed_store(t->tbhits, uint64_t(0));
+            relaxed_store(t->tt_probes, uint64_t(0));
+            relaxed_store(t->tt_hits, uint64_t(0));
+        }
     update_clock();
 
     if (options.noise < 99999 && (!options.uci_mode || options.log)) {
@@ -282,7 +287,7 @@ void search_prepare() {
 }
 
 void search_thread_main(int index) {
-    SearchThread* record = search_threads[index];
+    SearchThread* record = thread_record(index);
     if (!record) return;
     SearchThread& t = *record;
     SearchState& s = search_state;
@@ -306,17 +311,17 @@ void search_thread_main(int index) {
     root.eval = int16_t(eval);
     t.ply[0].eval = int16_t(-eval);  // so that the improving test at ply 2 has a reference
     t.ply[0].tb_result = -1;
-    t.best_score = int16_t(eval);
+    relaxed_store(t.best_score, int16_t(eval));
     build_root_moves(t);
 
     // 4. The main thread settles the trivial roots: no move, or a depth-0 request.
     if (is_main(t)) {
-        s.best_score = int16_t(eval);
+        relaxed_store(s.best_score, int16_t(eval));
         s.root_static_eval = int16_t(eval);
-        s.root_tb_result = -1;
+        relaxed_store(s.root_tb_result, -1);
         if (t.root_count == 0) {
-            t.iteration_depth = 1;
-            t.best_score = root.inCheck ? int16_t(-9999) : int16_t(0);
+            relaxed_store(t.iteration_depth, int8_t(1));
+            relaxed_store(t.best_score, root.inCheck ? int16_t(-9999) : int16_t(0));
             t.best_line[1] = MOVE_NONE;
             publish_best(t);
             stop_search();
@@ -328,7 +333,7 @@ void search_thread_main(int index) {
             s.root_qscore = int16_t(score);
             if (options.depth_limit < 1) {
                 for (int i = 1; i <= MAX_PLY; i++) s.best_line[i] = line[i];
-                s.best_score = int16_t(score);
+                relaxed_store(s.best_score, int16_t(score));
                 stop_search();
             }
         } else if (options.depth_limit < 1) {

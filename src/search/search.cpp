@@ -89,7 +89,7 @@ int search_node(SearchThread& t, int side, int ply, int depth, int alpha, int be
     if (search_stopped()) return 0;
 
     // 4-6. Bookkeeping; the bucket is fetched while the rest of the entry runs.
-    if (ply > t.seldepth) t.seldepth = int8_t(ply);
+    if (ply > t.seldepth) relaxed_store(t.seldepth, int8_t(ply));
     if (depth >= -1) tt_prefetch(pos);
     PlyRecord& r = t.ply[ply];
     r.alpha = int16_t(alpha);

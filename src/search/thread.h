@@ -2,6 +2,7 @@
 // record: the board half (position, history, ply records, move lists,
 // ordering tables), the evaluation state, and the root results.
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 #include "board/thread_board.h"
@@ -27,6 +28,11 @@ struct alignas(64) SearchThread : ThreadBoard {
 };
 
 extern SearchThread* search_threads[MAX_THREADS];
+
+// A record is created by its own thread while others may look at the table.
+inline SearchThread* thread_record(int index) {
+    return std::atomic_ref<SearchThread*>(search_threads[index]).load(std::memory_order_acquire);
+}
 
 // Creates the record on first use, then copies the game into it and clears
 // its results and counters: 0, or -1 when the record cannot be allocated.

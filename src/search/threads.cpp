@@ -37,7 +37,7 @@ void* secondary_thread_entry(void* arg) {
     if (prepare_thread(index) != 0) return nullptr;
     if (index < options.threads) {
         // A tablebase root is settled by the main thread alone.
-        if (index != 0 && search_state.root_tb_result != -1) return nullptr;
+        if (index != 0 && relaxed_load(search_state.root_tb_result) != -1) return nullptr;
         search_thread_main(index);
     }
     return nullptr;
@@ -48,25 +48,29 @@ void finish_elapsed() { search_state.elapsed = float(monotonic_seconds() - searc
 }  // namespace
 
 int prepare_thread(int index) {
-    SearchThread*& record = search_threads[index];
+    SearchThread* record = thread_record(index);
     if (!record) {
         record = new (std::nothrow) SearchThread();
         if (!record) return -1;
         record->index = uint16_t(index);
-        std::lock_guard guard(search_lock);
-        record->seed = uint32_t(rand());
+        {
+            std::lock_guard guard(search_lock);
+            record->seed = uint32_t(rand());
+        }
+        std::atomic_ref<SearchThread*>(search_threads[index]).store(record, std::memory_order_release);
     }
     SearchThread& t = *record;
     copy_game(t, game);
     t.plyIndex = 1;
     t.root_index = t.histIndex;
-    t.best_move = MOVE_NONE;
     memset(t.best_line, 0, sizeof t.best_line);
-    t.best_score = 0;
-    t.iteration_depth = 0;
-    t.seldepth = 0;
-    t.root_fail = 0;
-    t.nodes = t.tbhits = t.tt_probes = t.tt_hits = 0;
+    // Other threads read these while this one starts: see relaxed.h.
+    relaxed_store(t.best_move, MOVE_NONE);
+    relaxed_store(t.best_score, int16_t(0));
+    relaxed_store(t.iteration_depth, int8_t(0));
+    relaxed_store(t.seldepth, int8_t(0));
+    relaxed_store(t.root_fail, uint8_t(0));
+    for (uint64_t* counter : {&t.nodes, &t.tbhits, &t.tt_probes, &t.tt_hits}) relaxed_store(*counter, uint64_t(0));
     t.eval.eval_calls = t.eval.eval_hits = 0;
     return 0;
 }
@@ -74,14 +78,15 @@ int prepare_thread(int index) {
 void sum_counters() {
     SearchState& s = search_state;
     s.nodes = s.tbhits = s.tt_probes = s.tt_hits = 0;
-    for (SearchThread* t : search_threads) {
+    for (int i = 0; i < MAX_THREADS; i++) {
+        const SearchThread* t = thread_record(i);
         if (!t || relaxed_load(t->iteration_depth) < 2) continue;
         s.nodes += relaxed_load(t->nodes);
         s.tbhits += relaxed_load(t->tbhits);
         s.tt_probes += relaxed_load(t->tt_probes);
         s.tt_hits += relaxed_load(t->tt_hits);
     }
-    if (search_threads[0]) s.seldepth = relaxed_load(search_threads[0]->seldepth);
+    if (const SearchThread* main = thread_record(0)) s.seldepth = relaxed_load(main->seldepth);
 }
 
 void search_start(uint16_t flags, int threaded, void (*poll)()) {

@@ -5,6 +5,7 @@
 #include "frontend/settings.h"
 #include "search/clock.h"
 #include "search/game.h"
+#include "search/relaxed.h"
 #include "search/state.h"
 #include "search/thread.h"
 
@@ -13,20 +14,23 @@ namespace {
 // The part of the remaining time the search may take beyond the base share.
 float instability(const SearchThread& main, int depth) {
     const SearchState& s = search_state;
-    int score = s.best_score;
+    int score = relaxed_load(s.best_score);
     int margin = std::abs(score) < 336 ? 20 : std::abs(score) / 16;
     float extra = 0;
-    if (main.root_fail == 1)
+    uint8_t fail = relaxed_load(main.root_fail);
+    if (fail == 1)
         extra += 0.2f;  // failing low: the best move is in trouble
-    else if (main.root_fail == 2)
+    else if (fail == 2)
         extra += 0.04f;
-    else if (depth >= 4 && score <= s.score_by_depth[depth - 1] - margin && score <= s.score_by_depth[depth - 2] - margin)
+    else if (depth >= 4 && score <= relaxed_load(s.score_by_depth[depth - 1]) - margin &&
+             score <= relaxed_load(s.score_by_depth[depth - 2]) - margin)
         extra += 0.04f;  // the score is sinking
-    if (depth > 4 && s.best_change_depth >= depth - 2) extra += 0.01f;  // the best move just changed
+    if (depth > 4 && relaxed_load(s.best_change_depth) >= depth - 2) extra += 0.01f;  // the best move just changed
     for (int i = 1; i < options.threads && i < MAX_THREADS; i++) {
-        const SearchThread* helper = search_threads[i];
-        if (helper && helper->iteration_depth >= s.best_depth && helper->best_move != s.best_line[1] &&
-            helper->best_score >= score + margin) {
+        const SearchThread* helper = thread_record(i);
+        if (helper && relaxed_load(helper->iteration_depth) >= relaxed_load(s.best_depth) &&
+            relaxed_load(helper->best_move) != relaxed_load(s.best_line[1]) &&
+            relaxed_load(helper->best_score) >= score + margin) {
             extra += 0.02f;  // a helper thread prefers another move
             break;
         }
@@ -70,12 +74,12 @@ void update_clock() {
     if (options.ponder) share *= 1.25f;  // pondering saves time on the moves we predict
     s.target_time = share * remaining + inc_share;
 
-    const SearchThread* main = search_threads[0];
+    const SearchThread* main = thread_record(0);
     if (!main || !limited || depth < 2) return;
     share += instability(*main, depth);
     float target = share * remaining + inc_share - float(options.move_overhead) / 1000.0f;
     if (target < 0.005f) target = 0.005f;
-    if (s.root_tb_result != -1) target *= 0.5f;
+    if (relaxed_load(s.root_tb_result) != -1) target *= 0.5f;
     s.target_time = target;
     if (elapsed >= target || (s.single_reply && depth > 5)) stop_search();
 }

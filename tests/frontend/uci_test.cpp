@@ -243,3 +243,25 @@ TEST(UciProtocol, IdleEngineUsesAlmostNoProcessor) {
     long per_second = sysconf(_SC_CLK_TCK);
     EXPECT_LT(double(used) / double(2 * per_second), 0.05) << used << " ticks in 2 s";
 }
+
+TEST(UciProtocol, EvalReportsBothEvaluations) {
+    EngineProcess engine({"-quiet"});
+    engine.send_line("position startpos moves e2e4");
+    engine.send_line("eval");
+    std::vector<std::string> seen;
+    ASSERT_TRUE(engine.wait_for("info string eval nne ", &seen));
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen[seen.size() - 2].rfind("info string eval hce ", 0), 0u);
+    // Black to move after 1.e4: both scores are from Black's side, so below zero.
+    EXPECT_LT(std::stoi(seen[seen.size() - 2].substr(21)), 0);
+    EXPECT_LT(std::stoi(seen.back().substr(21)), 0);
+}
+
+TEST(UciProtocol, MissingNetworkFileEndsTheProgramCleanly) {
+    std::string out;
+    EXPECT_EQ(run_engine({"-quiet"}, "setoption name NN_File value /nonexistent/quox.net\nisready\n", out), 0);
+    EXPECT_NE(out.find("info string NN_File set to '/nonexistent/quox.net'\ninfo string can't open /nonexistent/quox.net"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(out.find("readyok"), std::string::npos);
+}

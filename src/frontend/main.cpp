@@ -48,7 +48,7 @@ int run_mode(const CommandLine& cmd, int argc, char** argv) {
 #ifdef QUOX_TRAINER
         case MODE_TRAIN:
         case MODE_TRAIN2:
-            return run_trainer(cmd.mode, argc, argv);
+            return run_trainer(cmd.mode, cmd.train_flag, argc, argv);
 #endif
         default:
             print_fmt("mode %d is not available in this build", cmd.mode);

@@ -75,8 +75,9 @@ void make_sample(const NetworkHeader& h, const Position& pos, float target, Trai
     s.target = target;
 }
 
-NetworkHeader trainer_header(int hidden) {
+NetworkHeader trainer_header(int hidden, int input_buckets) {
     NetworkHeader h = DEFAULT_NETWORK_HEADER;
+    h.input_buckets = int16_t(input_buckets);
     h.sizes[SIZE_ACC_WHITE] = h.sizes[SIZE_ACC_BLACK] = int16_t(hidden);
     return h;
 }

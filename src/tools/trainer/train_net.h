@@ -33,8 +33,8 @@ struct TrainNet {
     const float* features() const { return params.data(); }
 };
 
-// The trainer's shape: version 806 buckets, two input buckets, six output buckets.
-NetworkHeader trainer_header(int hidden);
+// The trainer's shape: version 806 bucket rule, six output buckets by material.
+NetworkHeader trainer_header(int hidden, int input_buckets = 2);
 
 // Random start, reproducible from the seed: 0, or -1 for a shape the trainer cannot train.
 int train_net_create(TrainNet& net, const NetworkHeader& h, uint32_t seed);

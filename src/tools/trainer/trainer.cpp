@@ -112,6 +112,7 @@ struct Trainer {
         const float c1 = 1.0f - float(std::pow(BETA1, double(step)));
         const float c2 = 1.0f - float(std::pow(BETA2, double(step)));
         const float scale = 1.0f / float(batch_size);
+        const float decay = 1.0f - rate * config.weight_decay;
         pool.run([&](int w) {
             uint32_t first, last;
             slice_range(uint32_t(net.params.size()), w, workers, first, last);
@@ -126,7 +127,8 @@ struct Trainer {
                 m[j] = BETA1 * m[j] + (1 - BETA1) * g;
                 v[j] = BETA2 * v[j] + (1 - BETA2) * g * g;
                 // Stored weights cannot exceed 1.0 in magnitude.
-                p[j] = std::clamp(p[j] - rate * (m[j] / c1) / (std::sqrt(v[j] / c2) + EPSILON), -1.0f, 1.0f);
+                const float w = p[j] * decay;
+                p[j] = std::clamp(w - rate * (m[j] / c1) / (std::sqrt(v[j] / c2) + EPSILON), -1.0f, 1.0f);
             }
         });
     }
@@ -270,26 +272,28 @@ int train_network(TrainNet& net, const PackedPosition* records, uint32_t count, 
     return 0;
 }
 
-int run_trainer(int mode, int argc, char** argv) {
-    int hidden = 256;
+int run_trainer(int mode, int flag, int argc, char** argv) {
+    int hidden = 256, buckets = 2;
+    float weight_decay = 0;
     uint32_t seed = 1;
     int threads = int(std::thread::hardware_concurrency());
-    bool hold_out = true;
+    const bool hold_out = flag != 1;
     for (int i = 1; i < argc; i++) {
         const char* a = argv[i];
         const bool has_value = i + 1 < argc;
         if (!strcmp(a, "-hidden") && has_value) hidden = int(read_int(argv[i + 1]));
+        else if (!strcmp(a, "-buckets") && has_value) buckets = int(read_int(argv[i + 1]));
+        else if (!strcmp(a, "-wd") && has_value) weight_decay = float(read_real(argv[i + 1]));
         else if (!strcmp(a, "-seed") && has_value) seed = uint32_t(read_int(argv[i + 1]));
         else if (!strcmp(a, "-threads")) threads = options.threads;
-        else if ((!strcmp(a, "-train") || !strcmp(a, "-train2")) && i + 3 < argc) hold_out = argv[i + 3][0] != '1';
     }
 
     TrainNet net;
     const bool fresh = mode == MODE_TRAIN;
-    if (fresh ? train_net_create(net, trainer_header(hidden), seed) : train_net_from_network(net, network)) {
-        printf(fresh ? "can't train a network with %d neurons (a multiple of 16 is needed)\n"
+    if (fresh ? train_net_create(net, trainer_header(hidden, buckets), seed) : train_net_from_network(net, network)) {
+        printf(fresh ? "can't train a network of %d neurons and %d input buckets (16, 32, ... and 1 or 2)\n"
                      : "the loaded network has layers the trainer does not train\n",
-               hidden);
+               hidden, buckets);
         return 1;
     }
     if (read_training_file(options.training_file) != 0 || training_set.count == 0) {
@@ -304,6 +308,7 @@ int run_trainer(int mode, int argc, char** argv) {
     config.learning_rate = options.learning_rate;
     config.threads = threads;
     config.seed = seed;
+    config.weight_decay = weight_decay;
     config.hold_out = hold_out;
     config.checkpoint_prefix = "quox-ckpt";
     printf("training %s network of %d neurons on %u records of %s: %.1fM positions, batch %u, rate %g, %d threads\n",

@@ -12,6 +12,7 @@ struct TrainerConfig {
     uint64_t positions = 1000000;  // training positions to process (accepted records, all epochs)
     uint32_t batch = 16384;
     float learning_rate = 0.001f;  // Adam step at the start; it falls along a cosine to 5% of it
+    float weight_decay = 0;        // each step shrinks every weight by rate x weight_decay x weight
     int threads = 2;
     uint32_t seed = 1;             // the decoder's thinning and the shuffles
     bool hold_out = true;          // keep the last 2% of the records (at most 200000) for validation
@@ -38,6 +39,7 @@ int train_network(TrainNet& net, const PackedPosition* records, uint32_t count, 
 
 // The -train (fresh network) and -train2 (continue from the network loaded at
 // start-up) modes on options.training_file. Extra switches of this build:
-// -hidden N (accumulator size of a fresh network, default 256), -seed N.
-// A third value 1 after the count trains on every record (no validation share).
-int run_trainer(int mode, int argc, char** argv);
+// -hidden N (accumulator size of a fresh network, default 256), -buckets N
+// (its input buckets, 1 or 2, default 2), -wd X (weight decay, default 0), -seed N.
+// flag 1 (the third value after the count) trains on every record, without a validation share.
+int run_trainer(int mode, int flag, int argc, char** argv);

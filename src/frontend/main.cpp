@@ -33,7 +33,7 @@ int run_mode(const CommandLine& cmd) {
         case MODE_BENCH:
             return run_benchmark(cmd.main_thread_only, cmd.bench_word);
         case MODE_TUNE:
-            return run_tuner(cmd.tune.path, cmd.tune.iterations, cmd.tune.all_params);
+            return run_tuner(cmd.tune);
         default:
             print_fmt("mode %d is not available in this build", cmd.mode);
             return 0;

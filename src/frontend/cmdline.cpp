@@ -1,5 +1,6 @@
 #include "frontend/cmdline.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -10,24 +11,130 @@
 
 namespace {
 
-// A switch that starts a fixed-limit search configuration.
+using Values = char* const*;  // the arguments that follow the switch
+
+long long clamp(long long v, long long lo, long long hi) { return v < lo ? lo : v > hi ? hi : v; }
+
+// Switches that fix a search limit also give the time per move that goes with it.
 void fixed_limit(float seconds) {
     options.limit_mode = 1;
     options.time_per_move = seconds;
 }
 
-// Values a switch consumes, by name; everything else takes none.
-int value_count(const char* arg) {
-    static const char* one[] = {"-noise",   "-cfg",     "-t",          "-d",         "-n",       "-md",
-                                "-mn",      "-nps",     "-hash",       "-threads",   "-book",    "-tbpath",
-                                "-o",       "-mpv",     "-ss",         "-anepd",     "-mkbook",  "-mkbook2",
-                                "-epd2bin", "-bin2epd", "-bin2ptb",    "-filtertraindata", "-scoretraindata",
-                                "-lr",      "-mbatch",  "-tw"};
-    for (const char* name : one)
-        if (!strcmp(arg, name)) return 1;
-    if (strstr(arg, "-scan_pgn")) return 1;
-    if (!strcmp(arg, "-gentraindata") || !strcmp(arg, "-train") || !strcmp(arg, "-train2")) return 2;
-    return 0;
+void set_mode(CommandLine& cmd, int mode, char* field, size_t capacity, const char* file) {
+    if (field) copy_text(field, capacity, file);
+    cmd.mode = mode;
+}
+
+// -train file millions [flag]: the flag is a third value beginning with 0 or 1.
+int read_training_switch(CommandLine& cmd, int mode, char* const* v) {
+    double millions = read_real(v[1]);
+    if (millions < 1.0) return -1;
+    options.record_count = uint64_t(millions * 1000000.0);
+    options.hash_mb = 0;
+    set_mode(cmd, mode, options.training_file, sizeof options.training_file, v[0]);
+    return v[2] && (v[2][0] == '0' || v[2][0] == '1') ? 1 : 0;
+}
+
+// A switch: its name, how many values it takes, and what it does. apply
+// returns how many optional values it took as well, or -1 when a value is unusable.
+struct Switch {
+    const char* name;
+    int values;
+    int (*apply)(CommandLine& cmd, Values v);
+};
+
+#define FIELD(f) options.f, sizeof options.f
+
+const Switch switches[] = {
+    {"-uci", 0, [](CommandLine&, Values) { return options.uci_mode = 1, 0; }},
+    {"-c", 0, [](CommandLine&, Values) { return options.uci_mode = 0, 0; }},
+    {"-log", 0, [](CommandLine&, Values) { return options.log = 2, 0; }},
+    {"-numa", 0, [](CommandLine&, Values) { return options.numa = 1, 0; }},
+    {"-noise", 1, [](CommandLine&, Values v) { return options.noise = float(read_real(v[0])), 0; }},
+    {"-quiet", 0, [](CommandLine&, Values) { return options.noise = 99999, options.log = 0, 0; }},
+    {"-cfg", 1, [](CommandLine&, Values v) { return copy_text(FIELD(config_file), v[0]), 0; }},
+    {"-t", 1, [](CommandLine&, Values v) { return fixed_limit(float(read_real(v[0]))), options.depth_limit = 79, 0; }},
+    {"-d", 1,
+     [](CommandLine&, Values v) {
+         options.depth_limit = int16_t(std::min(read_int(v[0]), 79LL));
+         return fixed_limit(10000), 0;
+     }},
+    {"-n", 1,
+     [](CommandLine&, Values v) {
+         options.node_limit = uint64_t(read_int(v[0]));
+         options.depth_limit = 79;
+         return fixed_limit(10000), 0;
+     }},
+    {"-md", 1, [](CommandLine&, Values v) { return options.second_depth = int16_t(read_int(v[0])), fixed_limit(10000), 0; }},
+    {"-mn", 1, [](CommandLine&, Values v) { return options.min_nodes = uint64_t(read_int(v[0])), fixed_limit(1000), 0; }},
+    {"-nps", 1,
+     [](CommandLine&, Values v) {
+         double nps = read_real(v[0]);
+         search_state.target_nps = float(nps);
+         options.limit_strength = 1;
+         options.uci_elo = elo_from_nps(nps);
+         printf("Elo= %d\n", options.uci_elo);
+         return 0;
+     }},
+    {"-hash", 1, [](CommandLine&, Values v) { return options.hash_mb = int32_t(clamp(read_int(v[0]), 0, 65536)), 0; }},
+    {"-threads", 1, [](CommandLine&, Values v) { return options.threads = int16_t(clamp(read_int(v[0]), 1, 512)), 0; }},
+    {"-book", 1, [](CommandLine&, Values v) { return copy_text(FIELD(book_file), v[0]), 0; }},
+    {"-tbpath", 1, [](CommandLine&, Values v) { return copy_text(FIELD(syzygy_path), v[0]), 0; }},
+    {"-tbx", 0,
+     [](CommandLine&, Values) {
+         return copy_text(FIELD(syzygy_path), "\\Chess\\Syzygy\\6-Piece;\\Chess\\Syzygy\\7-Piece"), 0;
+     }},
+    {"-use_hce", 0, [](CommandLine&, Values) { return options.use_nn = 0, 0; }},
+    {"-use_nn", 0, [](CommandLine&, Values) { return options.use_nn = 1, 0; }},
+    {"-o", 1, [](CommandLine&, Values v) { return copy_text(options.output_file, 140, v[0]), 0; }},
+    {"-mpv", 1, [](CommandLine&, Values v) { return options.multipv = uint16_t(read_int(v[0])), 0; }},
+    {"-ss", 1, [](CommandLine&, Values v) { return options.selectivity = int16_t(clamp(read_int(v[0]), 10, 200)), 0; }},
+    {"-anepd", 1,
+     [](CommandLine& c, Values v) { return options.noise = 99999, set_mode(c, MODE_ANALYSE_EPD, FIELD(epd_input), v[0]), 0; }},
+    {"-scan_pgn", 1, [](CommandLine& c, Values v) { return set_mode(c, MODE_SCAN_PGN, FIELD(pgn_input), v[0]), 0; }},
+    {"-bench", 0, [](CommandLine& c, Values) { return set_mode(c, MODE_BENCH, nullptr, 0, ""), 0; }},
+    {"-pbench", 0,
+     [](CommandLine& c, Values) { return c.main_thread_only = true, set_mode(c, MODE_BENCH, nullptr, 0, ""), 0; }},
+    {"-mkconfig", 0, [](CommandLine& c, Values) { return set_mode(c, MODE_MAKE_CONFIG, nullptr, 0, ""), 0; }},
+    {"-mkbook", 1, [](CommandLine& c, Values v) { return set_mode(c, MODE_MAKE_BOOK, FIELD(pgn_input), v[0]), 0; }},
+    {"-mkbook2", 1, [](CommandLine& c, Values v) { return set_mode(c, MODE_MAKE_BOOK_EPD, FIELD(epd_input), v[0]), 0; }},
+    {"-epd2bin", 1, [](CommandLine& c, Values v) { return set_mode(c, MODE_EPD_TO_BIN, FIELD(epd_input), v[0]), 0; }},
+    {"-bin2epd", 1, [](CommandLine& c, Values v) { return set_mode(c, MODE_BIN_TO_EPD, options.training_file, 141, v[0]), 0; }},
+    {"-bin2ptb", 1, [](CommandLine& c, Values v) { return set_mode(c, MODE_BIN_TO_PTB, FIELD(training_file), v[0]), 0; }},
+    {"-prune_nn", 0, [](CommandLine& c, Values) { return set_mode(c, MODE_PRUNE_NN, nullptr, 0, ""), 0; }},
+    {"-gencorrhist", 0, [](CommandLine& c, Values) { return set_mode(c, MODE_GEN_CORRHIST, nullptr, 0, ""), 0; }},
+    {"-filtertraindata", 1,
+     [](CommandLine& c, Values v) { return set_mode(c, MODE_FILTER_TRAINING, FIELD(training_file), v[0]), 0; }},
+    {"-gentraindata", 2,
+     [](CommandLine& c, Values v) {
+         long long games = read_int(v[1]);
+         if (games < 1) return -1;
+         options.record_count = uint64_t(games);
+         options.noise = 99999;
+         options.book_variety = 75;
+         return set_mode(c, MODE_GEN_TRAINING, FIELD(training_file), v[0]), 0;
+     }},
+    {"-scoretraindata", 1,
+     [](CommandLine& c, Values v) {
+         copy_text(FIELD(syzygy_path), "\\Chess\\Syzygy\\6-Piece");
+         return set_mode(c, MODE_SCORE_TRAINING, FIELD(epd_input), v[0]), 0;
+     }},
+    {"-train", 2, [](CommandLine& c, Values v) { return read_training_switch(c, MODE_TRAIN, v); }},
+    {"-train2", 2, [](CommandLine& c, Values v) { return read_training_switch(c, MODE_TRAIN2, v); }},
+    {"-lr", 1, [](CommandLine&, Values v) { return options.learning_rate = float(read_real(v[0])), 0; }},
+    {"-mbatch", 1, [](CommandLine&, Values v) { return options.batch_size = uint32_t(read_int(v[0])), 0; }},
+    {"-tw", 1, [](CommandLine&, Values v) { return options.weight_noise = float(read_real(v[0])), 0; }},
+    {"-tdstats", 0, [](CommandLine& c, Values) { return set_mode(c, MODE_TRAINING_STATS, nullptr, 0, ""), 0; }},
+};
+
+#undef FIELD
+
+// "-scan_pgn" is recognised anywhere inside an argument; the others by their exact name.
+const Switch* find_switch(const char* arg) {
+    for (const Switch& s : switches)
+        if (!strcmp(arg, s.name) || (!strcmp(s.name, "-scan_pgn") && strstr(arg, s.name))) return &s;
+    return nullptr;
 }
 
 }  // namespace
@@ -38,7 +145,7 @@ int apply_switches(int argc, char** argv, CommandLine& cmd) {
     // thread, a fixed depth and table size, so the node count is a fingerprint.
     if (argc >= 2 && !strcmp(argv[1], "bench")) {
         long long depth = argc >= 3 ? read_int(argv[2]) : BENCH_DEFAULT_DEPTH;
-        o.depth_limit = int16_t(depth < 1 ? 1 : depth > 79 ? 79 : depth);
+        o.depth_limit = int16_t(clamp(depth, 1, 79));
         fixed_limit(10000);
         o.threads = 1;
         o.hash_mb = 16;
@@ -47,90 +154,17 @@ int apply_switches(int argc, char** argv, CommandLine& cmd) {
         return 0;
     }
     for (int i = 1; i < argc; i++) {
-        const char* a = argv[i];
-        int needed = value_count(a);
-        if (i + needed >= argc) return 1;
-        const char* v = needed ? argv[i + 1] : "";
-        i += needed;
-
-        if (!strcmp(a, "-uci")) o.uci_mode = 1;
-        else if (!strcmp(a, "-c")) o.uci_mode = 0;
-        else if (!strcmp(a, "-log")) o.log = 2;
-        else if (!strcmp(a, "-numa")) o.numa = 1;
-        else if (!strcmp(a, "-noise")) o.noise = float(read_real(v));
-        else if (!strcmp(a, "-quiet")) o.noise = 99999, o.log = 0;
-        else if (!strcmp(a, "-cfg")) copy_text(o.config_file, v);
-        else if (!strcmp(a, "-t")) fixed_limit(float(read_real(v))), o.depth_limit = 79;
-        else if (!strcmp(a, "-d")) {
-            long long d = read_int(v);
-            o.depth_limit = int16_t(d < 79 ? d : 79);
-            fixed_limit(10000);
-        } else if (!strcmp(a, "-n")) o.node_limit = uint64_t(read_int(v)), o.depth_limit = 79, fixed_limit(10000);
-        else if (!strcmp(a, "-md")) o.second_depth = int16_t(read_int(v)), fixed_limit(10000);
-        else if (!strcmp(a, "-mn")) o.min_nodes = uint64_t(read_int(v)), fixed_limit(1000);
-        else if (!strcmp(a, "-nps")) {
-            double nps = read_real(v);
-            search_state.target_nps = float(nps);
-            o.limit_strength = 1;
-            o.uci_elo = elo_from_nps(nps);
-            printf("Elo= %d\n", o.uci_elo);
-        } else if (!strcmp(a, "-hash")) {
-            long long mb = read_int(v);
-            o.hash_mb = int32_t(mb < 0 ? 0 : mb > 65536 ? 65536 : mb);
-        } else if (!strcmp(a, "-threads")) {
-            long long n = read_int(v);
-            o.threads = int16_t(n < 1 ? 1 : n > 512 ? 512 : n);
-        } else if (!strcmp(a, "-book")) copy_text(o.book_file, v);
-        else if (!strcmp(a, "-tbpath")) copy_text(o.syzygy_path, v);
-        else if (!strcmp(a, "-tbx")) copy_text(o.syzygy_path, "\\Chess\\Syzygy\\6-Piece;\\Chess\\Syzygy\\7-Piece");
-        else if (!strcmp(a, "-use_hce")) o.use_nn = 0;
-        else if (!strcmp(a, "-use_nn")) o.use_nn = 1;
-        else if (!strcmp(a, "-o")) copy_text(o.output_file, 140, v);
-        else if (!strcmp(a, "-mpv")) o.multipv = uint16_t(read_int(v));
-        else if (!strcmp(a, "-ss")) {
-            long long s = read_int(v);
-            o.selectivity = int16_t(s < 10 ? 10 : s > 200 ? 200 : s);
-        } else if (!strcmp(a, "-anepd")) copy_text(o.epd_input, v), o.noise = 99999, cmd.mode = MODE_ANALYSE_EPD;
-        else if (strstr(a, "-scan_pgn")) copy_text(o.pgn_input, v), cmd.mode = MODE_SCAN_PGN;
-        else if (!strcmp(a, "-bench")) cmd.mode = MODE_BENCH;
-        else if (!strcmp(a, "-pbench")) cmd.mode = MODE_BENCH, cmd.main_thread_only = true;
-        else if (!strcmp(a, "-mkconfig")) cmd.mode = MODE_MAKE_CONFIG;
-        else if (!strcmp(a, "-mkbook")) copy_text(o.pgn_input, v), cmd.mode = MODE_MAKE_BOOK;
-        else if (!strcmp(a, "-mkbook2")) copy_text(o.epd_input, v), cmd.mode = MODE_MAKE_BOOK_EPD;
-        else if (!strcmp(a, "-epd2bin")) copy_text(o.epd_input, v), cmd.mode = MODE_EPD_TO_BIN;
-        else if (!strcmp(a, "-bin2epd")) copy_text(o.training_file, 141, v), cmd.mode = MODE_BIN_TO_EPD;
-        else if (!strcmp(a, "-bin2ptb")) copy_text(o.training_file, v), cmd.mode = MODE_BIN_TO_PTB;
-        else if (!strcmp(a, "-prune_nn")) cmd.mode = MODE_PRUNE_NN;
-        else if (!strcmp(a, "-gencorrhist")) cmd.mode = MODE_GEN_CORRHIST;
-        else if (!strcmp(a, "-filtertraindata")) copy_text(o.training_file, v), cmd.mode = MODE_FILTER_TRAINING;
-        else if (!strcmp(a, "-gentraindata")) {
-            copy_text(o.training_file, v);
-            long long games = read_int(argv[i]);
-            if (games < 1) return 1;
-            o.record_count = uint64_t(games);
-            o.noise = 99999;
-            o.book_variety = 75;
-            cmd.mode = MODE_GEN_TRAINING;
-        } else if (!strcmp(a, "-scoretraindata")) {
-            copy_text(o.epd_input, v);
-            copy_text(o.syzygy_path, "\\Chess\\Syzygy\\6-Piece");
-            cmd.mode = MODE_SCORE_TRAINING;
-        } else if (!strcmp(a, "-train") || !strcmp(a, "-train2")) {
-            copy_text(o.training_file, v);
-            double millions = read_real(argv[i]);
-            if (millions * 1000000.0 < 1000000.0) return 1;
-            o.record_count = uint64_t(millions * 1000000.0);
-            if (i + 1 < argc && (argv[i + 1][0] == '0' || argv[i + 1][0] == '1')) i++;
-            o.hash_mb = 0;
-            cmd.mode = a[6] == '2' ? MODE_TRAIN2 : MODE_TRAIN;
-        } else if (!strcmp(a, "-lr")) o.learning_rate = float(read_real(v));
-        else if (!strcmp(a, "-mbatch")) o.batch_size = uint32_t(read_int(v));
-        else if (!strcmp(a, "-tw")) o.weight_noise = float(read_real(v));
-        else if (!strcmp(a, "-tdstats")) cmd.mode = MODE_TRAINING_STATS;
-        else if (!strcmp(a, "-tune")) {
+        if (!strcmp(argv[i], "-tune")) {
             if ((i = read_tune_args(argc, argv, i + 1, cmd.tune)) < 0) return 1;
             cmd.mode = MODE_TUNE;
+            continue;
         }
+        const Switch* s = find_switch(argv[i]);
+        if (!s) continue;  // unknown arguments are ignored
+        if (i + s->values >= argc) return 1;
+        int extra = s->apply(cmd, argv + i + 1);
+        if (extra < 0) return 1;
+        i += s->values + extra;
     }
     return 0;
 }

@@ -5,6 +5,7 @@ MAKEFLAGS += --no-print-directory
 #   make test       build and run every test CI runs (release, ASan+UBSan and TSan builds)
 #   make test-slow  the long suites too (full-depth perft and the like)
 #   make EXE=name   release build, binary copied to ./name
+#   make train      the train build, binary ./quox-train (-train and -train2 work)
 #   make debug | sanitize | tsan | portable
 
 JOBS     ?= $(shell nproc)
@@ -21,6 +22,11 @@ all: release
 release:
 	@$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@$(CMAKE) --build $(BUILD)/release -j $(JOBS) --target quox
+
+train:
+	@$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@$(CMAKE) --build $(BUILD)/release -j $(JOBS) --target quox-train
+	@cp $(BUILD)/release/quox-train quox-train
 
 run: all
 	./$(EXE)

@@ -120,7 +120,7 @@ uint32_t compute_material(const Position& pos, int color) {
     return m;
 }
 
-int set_fen(Position& pos, char* text) {
+void clear_position(Position& pos) {
     memset(pos.board, 0, sizeof pos.board);
     memset(pos.pieces, 0, sizeof pos.pieces);
     pos.touched = 0;
@@ -133,6 +133,10 @@ int set_fen(Position& pos, char* text) {
         pos.castleRook[i] = NO_SQUARE;
         pos.castleMask[i] = pos.castlePath[i] = 0;
     }
+}
+
+int set_fen(Position& pos, char* text) {
+    clear_position(pos);
 
     const char* s = skip_blanks(text);
     if (!read_placement(pos, s)) return -1;

@@ -57,6 +57,8 @@ inline constexpr const char* START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNB
 // counts only behind a pawn that can just have made the double step.
 // Resets the owner's history. Writes a terminator into text after the half-move field.
 int set_fen(Position& pos, char* text);
+// No pieces, no castling, no en-passant square, counters 0 (side and history untouched).
+void clear_position(Position& pos);
 int set_fen(Position& pos, const char* text);  // works on a copy of the text
 void set_castling(Position& pos, const char* field);
 // Writes FEN; with counters appends " fifty histIndex". buffer: at least 100 bytes.

@@ -33,7 +33,9 @@ int read_training_switch(CommandLine& cmd, int mode, char* const* v) {
     options.record_count = uint64_t(millions * 1000000.0);
     options.hash_mb = 0;
     set_mode(cmd, mode, options.training_file, sizeof options.training_file, v[0]);
-    return v[2] && (v[2][0] == '0' || v[2][0] == '1') ? 1 : 0;
+    const bool flag = v[2] && (v[2][0] == '0' || v[2][0] == '1');
+    cmd.train_flag = flag ? v[2][0] - '0' : 0;
+    return flag ? 1 : 0;
 }
 
 // A switch: its name, how many values it takes, and what it does. apply

@@ -30,6 +30,7 @@ struct CommandLine {
     int mode = MODE_ENGINE;
     bool main_thread_only = false;  // -pbench
     bool bench_word = false;        // "bench [depth]": the deterministic fingerprint run
+    int train_flag = 0;             // -train/-train2: the optional third value (0 or 1)
     TuneRequest tune;
 };
 

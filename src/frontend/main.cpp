@@ -18,11 +18,15 @@
 #include "search/thread.h"
 #include "search/tt.h"
 #include "tools/bench.h"
+#include "tools/data_tools.h"
+#ifdef QUOX_TRAINER
+#include "tools/trainer/trainer.h"
+#endif
 #include "tools/tuner.h"
 
 namespace {
 
-int run_mode(const CommandLine& cmd) {
+int run_mode(const CommandLine& cmd, int argc, char** argv) {
     switch (cmd.mode) {
         case MODE_ENGINE:
             calibrate_speed();
@@ -34,6 +38,18 @@ int run_mode(const CommandLine& cmd) {
             return run_benchmark(cmd.main_thread_only, cmd.bench_word);
         case MODE_TUNE:
             return run_tuner(cmd.tune);
+        case MODE_SCAN_PGN:
+        case MODE_GEN_TRAINING:
+        case MODE_FILTER_TRAINING:
+        case MODE_EPD_TO_BIN:
+        case MODE_BIN_TO_EPD:
+        case MODE_BIN_TO_PTB:
+            return run_data_tool(cmd.mode);
+#ifdef QUOX_TRAINER
+        case MODE_TRAIN:
+        case MODE_TRAIN2:
+            return run_trainer(cmd.mode, cmd.train_flag, argc, argv);
+#endif
         default:
             print_fmt("mode %d is not available in this build", cmd.mode);
             return 0;
@@ -68,11 +84,13 @@ int main(int argc, char** argv) {
     CommandLine cmd;
     if (apply_switches(argc, argv, cmd) != 0) return 1;
 
-    // 8-9. The locks need no set-up; training needs the trainer build.
+    // 8-9. The locks need no set-up; training needs the trainer build ("make train").
+#ifndef QUOX_TRAINER
     if (cmd.mode == MODE_TRAIN || cmd.mode == MODE_TRAIN2) {
         print_line("Need to compile with 'make train_'");
         return 1;
     }
+#endif
 
     // 10.
     if (options.noise < 99999) print_fmt("info string Hello from %s", ENGINE_NAME);
@@ -97,7 +115,7 @@ int main(int argc, char** argv) {
     load_network();
 
     // 17-18. Exactly one mode, then release everything.
-    int code = run_mode(cmd);
+    int code = run_mode(cmd, argc, argv);
     tt_free();
     free_search_threads();
     close_log_file();

@@ -13,6 +13,7 @@
 
 std::string shared_path(const std::string& relative) { return std::string(QUOX_SHARED_DIR) + "/" + relative; }
 std::string engine_binary() { return QUOX_BINARY; }
+std::string train_binary() { return QUOX_TRAIN_BINARY; }
 
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -28,7 +29,8 @@ std::vector<std::string> read_lines(const std::string& path) {
     return lines;
 }
 
-EngineProcess::EngineProcess(const std::vector<std::string>& args, const std::string& workdir) {
+EngineProcess::EngineProcess(const std::vector<std::string>& args, const std::string& workdir,
+                             const std::string& program) {
     signal(SIGPIPE, SIG_IGN);
     int to_child[2], from_child[2];
     if (pipe(to_child) != 0 || pipe(from_child) != 0) return;
@@ -40,7 +42,7 @@ EngineProcess::EngineProcess(const std::vector<std::string>& args, const std::st
         close(from_child[0]);
         if (!workdir.empty() && chdir(workdir.c_str()) != 0) _exit(127);
         std::vector<char*> argv;
-        std::string binary = engine_binary();
+        std::string binary = program.empty() ? engine_binary() : program;
         argv.push_back(binary.data());
         std::vector<std::string> copy = args;
         for (auto& a : copy) argv.push_back(a.data());
@@ -144,8 +146,8 @@ int EngineProcess::wait_exit(int timeout_ms) {
 }
 
 int run_engine(const std::vector<std::string>& args, const std::string& input, std::string& output,
-               const std::string& workdir, int timeout_ms) {
-    EngineProcess engine(args, workdir);
+               const std::string& workdir, int timeout_ms, const std::string& binary) {
+    EngineProcess engine(args, workdir, binary);
     engine.send(input);
     engine.close_input();
     output.clear();

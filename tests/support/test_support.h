@@ -8,6 +8,7 @@
 
 std::string shared_path(const std::string& relative);  // ../shared/<relative>
 std::string engine_binary();
+std::string train_binary();  // the train build (make train), built with the tests
 
 // Reads a whole text file (empty when missing).
 std::string read_file(const std::string& path);
@@ -17,7 +18,9 @@ std::vector<std::string> read_lines(const std::string& path);
 // hanging engine fails the test instead of blocking it.
 class EngineProcess {
 public:
-    explicit EngineProcess(const std::vector<std::string>& args = {}, const std::string& workdir = "");
+    // binary: the program to run, the engine when empty.
+    explicit EngineProcess(const std::vector<std::string>& args = {}, const std::string& workdir = "",
+                           const std::string& binary = "");
     ~EngineProcess();
     EngineProcess(const EngineProcess&) = delete;
     EngineProcess& operator=(const EngineProcess&) = delete;
@@ -45,7 +48,7 @@ private:
 
 // Runs the binary with arguments and stdin text; returns exit code, fills output.
 int run_engine(const std::vector<std::string>& args, const std::string& input, std::string& output,
-               const std::string& workdir = "", int timeout_ms = 60000);
+               const std::string& workdir = "", int timeout_ms = 60000, const std::string& binary = "");
 
 // Tests of response times mean nothing in a sanitizer build (several times slower).
 #ifdef QUOX_SANITIZED

@@ -1,10 +1,12 @@
-// The vector layer of the network code: 16 signed 16-bit values at a time.
+// The vector layer of the network code: 16 signed 16-bit values at a time
+// for inference, 8 single-precision values at a time for the trainer.
 // Two backends with identical results: Avx2 (256-bit registers) and Scalar
 // (plain loops, the portable build's path). The kernels are templates over
 // a backend and never touch instructions directly, so tests can run both in
 // one binary and compare them bit for bit.
 #pragma once
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #ifdef __AVX2__
@@ -13,7 +15,8 @@
 
 namespace simd {
 
-constexpr int LANES = 16;  // 16-bit values per vector
+constexpr int LANES = 16;   // 16-bit values per vector
+constexpr int FLANES = 8;   // floats per vector
 
 struct Scalar {
     struct Vec16 { int16_t v[LANES]; };
@@ -60,6 +63,53 @@ struct Scalar {
         for (uint32_t x : a.v) s += x;
         return int32_t(s);
     }
+
+    struct VecF { float v[FLANES]; };
+    static VecF loadf(const float* p) {
+        VecF r;
+        std::copy(p, p + FLANES, r.v);
+        return r;
+    }
+    static void storef(float* p, const VecF& a) { std::copy(a.v, a.v + FLANES, p); }
+    static VecF setf(float x) {
+        VecF r;
+        std::fill(r.v, r.v + FLANES, x);
+        return r;
+    }
+    static VecF addf(const VecF& a, const VecF& b) {
+        VecF r;
+        for (int i = 0; i < FLANES; i++) r.v[i] = a.v[i] + b.v[i];
+        return r;
+    }
+    static VecF mulf(const VecF& a, const VecF& b) {
+        VecF r;
+        for (int i = 0; i < FLANES; i++) r.v[i] = a.v[i] * b.v[i];
+        return r;
+    }
+    // a * b + c with one rounding, as the fused instruction does it.
+    static VecF fmaddf(const VecF& a, const VecF& b, const VecF& c) {
+        VecF r;
+        for (int i = 0; i < FLANES; i++) r.v[i] = std::fma(a.v[i], b.v[i], c.v[i]);
+        return r;
+    }
+    static VecF maxf(const VecF& a, const VecF& b) {
+        VecF r;
+        for (int i = 0; i < FLANES; i++) r.v[i] = a.v[i] > b.v[i] ? a.v[i] : b.v[i];
+        return r;
+    }
+    // Per lane: x > 0 ? if_positive : otherwise.
+    static VecF select_positive(const VecF& x, const VecF& if_positive, const VecF& otherwise) {
+        VecF r;
+        for (int i = 0; i < FLANES; i++) r.v[i] = x.v[i] > 0 ? if_positive.v[i] : otherwise.v[i];
+        return r;
+    }
+    // Lanes added in the vector backend's order: halves, then pairs.
+    static float hsumf(const VecF& a) {
+        float h[4];
+        for (int i = 0; i < 4; i++) h[i] = a.v[i] + a.v[i + 4];
+        const float p0 = h[0] + h[2], p1 = h[1] + h[3];
+        return p0 + p1;
+    }
 };
 
 #ifdef __AVX2__
@@ -83,6 +133,24 @@ struct Avx2 {
         s = _mm_add_epi32(s, _mm_shuffle_epi32(s, 0x4E));
         s = _mm_add_epi32(s, _mm_shuffle_epi32(s, 0xB1));
         return _mm_cvtsi128_si32(s);
+    }
+
+    using VecF = __m256;
+    static VecF loadf(const float* p) { return _mm256_loadu_ps(p); }
+    static void storef(float* p, VecF a) { _mm256_storeu_ps(p, a); }
+    static VecF setf(float x) { return _mm256_set1_ps(x); }
+    static VecF addf(VecF a, VecF b) { return _mm256_add_ps(a, b); }
+    static VecF mulf(VecF a, VecF b) { return _mm256_mul_ps(a, b); }
+    static VecF fmaddf(VecF a, VecF b, VecF c) { return _mm256_fmadd_ps(a, b, c); }
+    static VecF maxf(VecF a, VecF b) { return _mm256_max_ps(a, b); }
+    static VecF select_positive(VecF x, VecF if_positive, VecF otherwise) {
+        return _mm256_blendv_ps(otherwise, if_positive, _mm256_cmp_ps(x, _mm256_setzero_ps(), _CMP_GT_OQ));
+    }
+    static float hsumf(VecF a) {
+        __m128 s = _mm_add_ps(_mm256_castps256_ps128(a), _mm256_extractf128_ps(a, 1));
+        s = _mm_add_ps(s, _mm_movehl_ps(s, s));                 // lanes 0+2, 1+3
+        s = _mm_add_ss(s, _mm_shuffle_ps(s, s, 0x55));          // (0+2) + (1+3)
+        return _mm_cvtss_f32(s);
     }
 };
 using Native = Avx2;

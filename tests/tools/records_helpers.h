@@ -1,0 +1,27 @@
+// Shared by the training-data and trainer tests: positions from real random
+// games, packed-record files, and scratch directories for the tools' fixed file names.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "board/position.h"
+#include "tools/records.h"
+
+// A fresh directory under /tmp (the tools write fixed names into the working directory).
+std::string make_scratch_dir(const std::string& tag);
+
+// FENs (four fields) of every position of `games` random legal games of up to
+// `plies` plies from the start position and a few set-ups with castling
+// rights and en-passant chances.
+std::vector<std::string> random_game_fens(uint64_t seed, int games, int plies);
+
+// A record of a FEN with its scores (the test fails when set_fen refuses the FEN).
+PackedPosition record_of(const std::string& fen, int result_score, int sc, int ce = 0);
+
+void write_records(const std::string& path, const std::vector<PackedPosition>& records);
+std::vector<PackedPosition> read_records(const std::string& path);
+void write_text(const std::string& path, const std::string& text);
+
+// Centipawns of material, side to move minus the other side (P 100, N 300, B 320, R 500, Q 900).
+int material_balance(const Position& pos);

@@ -1,0 +1,192 @@
+// The trainer on small synthetic sets: it learns material values, its
+// networks evaluate in the engine as they did in training, runs repeat
+// exactly, and the train build trains from the command line.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "eval/nn/infer.h"
+#include "eval/nn/network_file.h"
+#include "frontend/settings.h"
+#include "records_helpers.h"
+#include "test_support.h"
+#include "tools/trainer/trainer.h"
+
+namespace {
+
+// Records of real game positions whose scores are their material balance, in
+// random order, so that the validation share looks like the rest.
+std::vector<PackedPosition> material_records(uint64_t seed, int games) {
+    std::vector<PackedPosition> records;
+    for (const std::string& fen : random_game_fens(seed, games, 200)) {
+        Position pos{};
+        set_fen(pos, fen.c_str());
+        const int balance = std::clamp(material_balance(pos), -1200, 1200);
+        records.push_back(record_of(fen, balance, balance, balance));
+    }
+    std::mt19937 rng{uint32_t(seed)};
+    for (size_t i = records.size(); i > 1; i--) std::swap(records[i - 1], records[rng() % i]);
+    return records;
+}
+
+TrainerConfig small_config(uint64_t positions) {
+    TrainerConfig config;
+    config.positions = positions;
+    config.batch = 256;
+    config.learning_rate = 0.01f;
+    config.threads = 2;
+    config.report_seconds = 0;
+    return config;
+}
+
+// Samples and positions of the records the decoder accepts.
+struct Accepted {
+    std::vector<TrainSample> samples;
+    std::vector<Position> positions;
+};
+Accepted accepted(const TrainNet& net, const std::vector<PackedPosition>& records, size_t first) {
+    Accepted a;
+    Position pos{};
+    for (size_t i = first; i < records.size(); i++) {
+        float target;
+        if (!decode_training_record(records.data(), uint32_t(i), pos, target)) continue;
+        a.samples.emplace_back();
+        make_sample(net.header, pos, target, a.samples.back());
+        a.positions.push_back(pos);
+    }
+    return a;
+}
+
+}  // namespace
+
+TEST(Train, LossFallsAndTheNetworkLearnsMaterialValues) {
+    const std::vector<PackedPosition> records = material_records(21, 40);
+    ASSERT_GT(records.size(), 5000u);
+    TrainNet net;
+    ASSERT_EQ(train_net_create(net, trainer_header(32), 5), 0);
+    TrainReport report;
+    ASSERT_EQ(train_network(net, records.data(), uint32_t(records.size()), small_config(600000), report), 0);
+    EXPECT_GE(report.positions, 600000u);
+    EXPECT_GT(report.epochs, 50);
+    EXPECT_LT(report.last_loss, report.first_loss / 10);
+    EXPECT_LT(report.validation_loss, 0.003);  // positions never seen: the piece values carry over
+    EXPECT_NEAR(report.engine_loss, report.validation_loss, 0.0005);
+
+    // The training positions' scores are their material balance within 10
+    // centipawns on average, where the probability curve is not yet flat.
+    const size_t first = records.size() - records.size() / 50;
+    const Accepted seen = accepted(net, std::vector<PackedPosition>(records.begin(), records.begin() + first), 0);
+    ASSERT_GT(seen.samples.size(), 2000u);
+    TrainScratch scratch(net.H);
+    double error = 0;
+    int counted = 0;
+    for (size_t i = 0; i < seen.samples.size(); i++) {
+        const int balance = material_balance(seen.positions[i]);
+        if (std::abs(balance) > 600) continue;
+        error += std::abs(train_net_score(net, seen.samples[i], scratch) - balance);
+        counted++;
+    }
+    EXPECT_LT(error / counted, 10.0);
+}
+
+TEST(Train, SavedNetworkEvaluatesInTheEngineAsInTheTrainer) {
+    const std::vector<PackedPosition> records = material_records(22, 10);
+    TrainNet net;
+    ASSERT_EQ(train_net_create(net, trainer_header(48), 9), 0);
+    TrainReport report;
+    ASSERT_EQ(train_network(net, records.data(), uint32_t(records.size()), small_config(100000), report), 0);
+    train_net_snap(net);
+
+    const std::string path = make_scratch_dir("trainsave") + "/net.net";
+    ASSERT_EQ(train_net_save(net, path.c_str()), 0);
+    snprintf(options.nn_file, sizeof options.nn_file, "%s", path.c_str());
+    options.noise = 99999;
+    load_network();
+    ASSERT_EQ(network.acc_size_white(), 48);
+    ASSERT_EQ(network.header.input_buckets, 2);
+    ASSERT_EQ(network.header.output_bucket_mode, 6);
+
+    const Accepted all = accepted(net, records, 0);
+    TrainScratch scratch(net.H);
+    NNState st{};
+    int differ = 0;
+    for (size_t i = 0; i < all.samples.size(); i++) {
+        st.eval_ply = int16_t(i % 5);  // the engine's update path as well as rebuilds
+        const int engine = nn_evaluate(st, all.positions[i]);
+        const int trainer = train_net_score(net, all.samples[i], scratch);
+        ASSERT_LE(std::abs(engine - trainer), 1) << i;
+        differ += engine != trainer;
+    }
+    EXPECT_LT(differ, int(all.samples.size()) / 4);  // the rest agree to the centipawn
+    nn_state_free(st);
+
+    // Continuing from the loaded network starts from exactly these weights.
+    TrainNet again;
+    ASSERT_EQ(train_net_from_network(again, network), 0);
+    EXPECT_EQ(again.params, net.params);
+    options.nn_file[0] = 0;
+    snprintf(options.nn_file, sizeof options.nn_file, "embedded");
+    load_network();
+}
+
+TEST(Train, RunsRepeatExactlyWhateverTheThreadCount) {
+    const std::vector<PackedPosition> records = material_records(23, 6);
+    auto run = [&](int threads, uint32_t seed) {
+        TrainNet net;
+        EXPECT_EQ(train_net_create(net, trainer_header(16), 3), 0);
+        TrainerConfig config = small_config(30000);
+        config.threads = threads;
+        config.seed = seed;
+        TrainReport report;
+        EXPECT_EQ(train_network(net, records.data(), uint32_t(records.size()), config, report), 0);
+        return net.params;
+    };
+    const std::vector<float> one = run(1, 4);
+    EXPECT_EQ(run(2, 4), one);
+    EXPECT_EQ(run(3, 4), one);
+    EXPECT_NE(run(2, 5), one);
+}
+
+TEST(Train, ShapesTheTrainerCannotTrainAreRefused) {
+    TrainNet net;
+    EXPECT_EQ(train_net_create(net, trainer_header(40), 1), -1);  // not a multiple of 16
+    NetworkHeader hidden = trainer_header(32);
+    hidden.sizes[SIZE_HIDDEN] = 8;
+    EXPECT_EQ(train_net_create(net, hidden, 1), -1);
+    std::vector<PackedPosition> none;
+    ASSERT_EQ(train_net_create(net, trainer_header(16), 1), 0);
+    TrainReport report;
+    EXPECT_EQ(train_network(net, none.data(), 0, small_config(1000), report), -1);
+}
+
+TEST(Train, TrainBuildTrainsFromTheCommandLine) {
+    const std::string dir = make_scratch_dir("trainbuild");
+    write_records(dir + "/set.bin", material_records(24, 12));
+    std::string out;
+    ASSERT_EQ(run_engine({"-quiet", "-train", "set.bin", "1", "-hidden", "16", "-mbatch", "1024", "-lr", "0.01"}, "",
+                         out, dir, 120000, train_binary()),
+              0)
+        << out;
+    EXPECT_NE(out.find("training a new network of 16 neurons on"), std::string::npos) << out;
+    EXPECT_NE(out.find("saved quox-trained.net\n"), std::string::npos) << out;
+    EXPECT_FALSE(read_file(dir + "/quox-ckpt-001.net").empty());
+    const std::string net = read_file(dir + "/quox-trained.net");
+    ASSERT_EQ(net.size(), NET_HEADER_BYTES + 2u * network_weight_count(trainer_header(16)));
+    NetworkHeader h;
+    decode_header(reinterpret_cast<const uint8_t*>(net.data()), h);
+    EXPECT_EQ(h.sizes[SIZE_ACC_WHITE], 16);
+
+    // Continuing from that network with -train2 and no validation share.
+    write_text(dir + "/continue.cfg", "NN_File = quox-trained.net\n");
+    ASSERT_EQ(run_engine({"-quiet", "-cfg", "continue.cfg", "-train2", "set.bin", "1", "1", "-o", "more.net"}, "", out,
+                         dir, 120000, train_binary()),
+              0)
+        << out;
+    EXPECT_NE(out.find("training the loaded network of 16 neurons"), std::string::npos) << out;
+    EXPECT_NE(out.find("saved more.net\n"), std::string::npos) << out;
+
+    // The engine's own build still refuses.
+    EXPECT_EQ(run_engine({"-train", "set.bin", "1"}, "", out, dir), 1);
+}

@@ -85,7 +85,33 @@ int kpk(const Position& pos, int side) {
     return side == strong ? v : -v;
 }
 
-// Endings answered by rule; returns true with the score when one applies.
+// The network's score with the two drawish-ending corrections it needs.
+int network_score(EvalState& es, const Position& pos) {
+    es.nn.eval_ply = es.eval_ply;
+    int v = nn_evaluate(es.nn, pos);
+    uint32_t w = pos.material[WHITE], b = pos.material[BLACK];
+    uint32_t majors = MAT_ROOK * 15 | MAT_QUEEN * 15;
+    if (((w | b) & majors) == 0 && count(w, BISHOP) == 1 && count(b, BISHOP) == 1) {
+        Bitboard bishops = pos.pieces[WHITE][BISHOP] | pos.pieces[BLACK][BISHOP];
+        constexpr Bitboard LIGHT = 0x55AA55AA55AA55AAull;
+        if ((bishops & LIGHT) && (bishops & ~LIGHT)) v -= v / 4;
+    }
+    if ((w == MAT_QUEEN && b == MAT_ROOK) || (w == MAT_ROOK && b == MAT_QUEEN)) v /= 2;
+    return v;
+}
+
+int contempt_term(const Position& pos, int side) {
+    const uint32_t w = pos.material[WHITE], b = pos.material[BLACK];
+    auto both = [&](int type) { return count(w, type) + count(b, type); };
+    int phase = 350 * (both(KNIGHT) + both(BISHOP)) + 550 * both(ROOK) + 1060 * both(QUEEN) +
+                2 * std::min(1200, 100 * both(PAWN));
+    phase = std::min(8192, phase);
+    int c = (options.contempt * phase) / 8192 + (options.contempt_slope * (phase - 4096)) / 4096;
+    return side == search_state.root_side ? c : -c;
+}
+
+}  // namespace
+
 bool endgame_rule(const Position& pos, int side, int& score) {
     uint32_t w = pos.material[WHITE], b = pos.material[BLACK];
     uint32_t heavy_or_pawn = MAT_PAWN * 15 | MAT_ROOK * 15 | MAT_QUEEN * 15;
@@ -117,33 +143,6 @@ bool endgame_rule(const Position& pos, int side, int& score) {
     }
     return false;
 }
-
-// The network's score with the two drawish-ending corrections it needs.
-int network_score(EvalState& es, const Position& pos) {
-    es.nn.eval_ply = es.eval_ply;
-    int v = nn_evaluate(es.nn, pos);
-    uint32_t w = pos.material[WHITE], b = pos.material[BLACK];
-    uint32_t majors = MAT_ROOK * 15 | MAT_QUEEN * 15;
-    if (((w | b) & majors) == 0 && count(w, BISHOP) == 1 && count(b, BISHOP) == 1) {
-        Bitboard bishops = pos.pieces[WHITE][BISHOP] | pos.pieces[BLACK][BISHOP];
-        constexpr Bitboard LIGHT = 0x55AA55AA55AA55AAull;
-        if ((bishops & LIGHT) && (bishops & ~LIGHT)) v -= v / 4;
-    }
-    if ((w == MAT_QUEEN && b == MAT_ROOK) || (w == MAT_ROOK && b == MAT_QUEEN)) v /= 2;
-    return v;
-}
-
-int contempt_term(const Position& pos, int side) {
-    const uint32_t w = pos.material[WHITE], b = pos.material[BLACK];
-    auto both = [&](int type) { return count(w, type) + count(b, type); };
-    int phase = 350 * (both(KNIGHT) + both(BISHOP)) + 550 * both(ROOK) + 1060 * both(QUEEN) +
-                2 * std::min(1200, 100 * both(PAWN));
-    phase = std::min(8192, phase);
-    int c = (options.contempt * phase) / 8192 + (options.contempt_slope * (phase - 4096)) / 4096;
-    return side == search_state.root_side ? c : -c;
-}
-
-}  // namespace
 
 int evaluate(EvalState& es, const Position& pos, int side, int ply, int inCheck) {
     es.eval_calls++;

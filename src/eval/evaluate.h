@@ -25,6 +25,10 @@ struct EvalState {
     NNState nn;                // accumulators and their cache; buffers owned (nn_state_free)
 };
 
+// Endings answered by rule instead of by an evaluator (bare minors, mop-up, KBNK,
+// KPK); true with the score for `side` when one applies.
+bool endgame_rule(const Position& pos, int side, int& score);
+
 // Score for `side` (the side to move). inCheck nonzero gives -3000.
 int evaluate(EvalState& es, const Position& pos, int side, int ply, int inCheck);
 

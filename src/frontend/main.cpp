@@ -37,7 +37,7 @@ int run_mode(const CommandLine& cmd, int argc, char** argv) {
         case MODE_BENCH:
             return run_benchmark(cmd.main_thread_only, cmd.bench_word);
         case MODE_TUNE:
-            return run_tuner(cmd.tune.path, cmd.tune.iterations, cmd.tune.all_params);
+            return run_tuner(cmd.tune);
         case MODE_SCAN_PGN:
         case MODE_GEN_TRAINING:
         case MODE_FILTER_TRAINING:

@@ -6,156 +6,62 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <memory>
-#include <string>
+#include <thread>
 #include <vector>
 
-#include "board/move.h"
-#include "board/movegen.h"
-#include "board/notation.h"
-#include "board/see.h"
-#include "board/thread_board.h"
 #include "eval/evaluate.h"
 #include "eval/params.h"
 #include "frontend/io.h"
-#include "tools/pgn.h"
+#include "tools/tune_data.h"
 
 namespace {
 
-// One training position: its result for white and the linear form of its evaluation.
-struct Sample {
-    float result;    // 1 white won, 0.5 draw, 0 black won
-    float phase;
-    float scale;     // the ending's scale factor
-    uint32_t first;  // first coefficient
-    uint16_t count;
-};
-
-// Multiplier of one weight in a sample, white's minus black's.
-struct Coefficient {
-    uint16_t index;
-    float value;
-};
-
-struct TuneData {
-    std::vector<Sample> samples;
-    std::vector<Coefficient> coefficients;
-    std::vector<Position> positions;  // for measuring the real evaluation's error
-    int games = 0;
-};
-
-// Positions whose evaluation can be trusted without a search: the side to move is
-// not in check, has no capture that wins material, and the game move was quiet.
-bool is_quiet(ThreadBoard& tb, Move played) {
-    Position& pos = tb.pos;
-    int side = pos.side;
-    if (is_attacked(pos, pos.kingSq[side], side ^ 1)) return false;
-    int from = move_from(played), to = move_to(played);
-    bool pawn = piece_type(pos.board[from]) == PAWN;
-    if (pos.board[to] || (pawn && (to == pos.epSquare || move_flags(played)))) return false;
-    MoveEntry* list = tb.lists[0];
-    MoveEntry* end = gen_captures(pos, side, list, NO_SQUARE);
-    end = gen_promotions(pos, side, 0, end);
-    for (MoveEntry* e = list; e < end; e++)
-        if (see_move(pos, side, move_from(e->move), move_to(e->move)) > 0) return false;
-    return true;
-}
-
-void add_sample(TuneData& data, EvalState& es, HceTrace& trace, const Position& pos, float result) {
-    hce_trace(es, pos, trace);
-    Sample s;
-    s.result = result;
-    s.phase = trace.phase;
-    s.scale = trace.scale;
-    s.first = uint32_t(data.coefficients.size());
-    for (int i = 0; i < param_count; i++) {
-        float c = trace.coef[i][WHITE] - trace.coef[i][BLACK];
-        if (c != 0) data.coefficients.push_back({uint16_t(i), c});
-    }
-    s.count = uint16_t(data.coefficients.size() - s.first);
-    data.samples.push_back(s);
-    data.positions.push_back(pos);
-}
-
-void read_games(const char* path, TuneData& data, ThreadBoard& tb, EvalState& es) {
-    PgnReader reader;
-    if (pgn_open(reader, path) != 0) return;
-    auto game = std::make_unique<PgnGame>();
-    auto trace = std::make_unique<HceTrace>();
-    std::string text;
-    while (pgn_next_game(reader, text)) {
-        pgn_parse_game(*game, text.data());
-        if (game->move_count == 0) continue;
-        bool from_fen = strlen(game->fen) >= 11;
-        if (set_fen(tb.pos, from_fen ? game->fen : START_FEN) != 0) continue;
-        data.games++;
-        int skip = from_fen ? 4 : 16;
-        float result = game->result > 0 ? 1.0f : game->result < 0 ? 0.0f : 0.5f;
-        for (int i = 0; i < game->move_count; i++) {
-            char move_text[16];
-            snprintf(move_text, sizeof move_text, "%s", game->moves[i]);
-            Move m;
-            if (!parse_move(tb, move_text, m)) break;
-            if (i >= skip && is_quiet(tb, m)) add_sample(data, es, *trace, tb.pos, result);
-            make_game_move(tb, m);
-        }
-    }
-    pgn_close(reader);
-}
-
-// The file itself, or the .pgn files of a directory in name order.
-std::vector<std::string> pgn_files(const char* path) {
-    std::vector<std::string> files;
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        for (const auto& entry : std::filesystem::directory_iterator(path, ec))
-            if (entry.is_regular_file() && entry.path().extension() == ".pgn") files.push_back(entry.path().string());
-        std::sort(files.begin(), files.end());
-    } else {
-        files.push_back(path);
-    }
-    return files;
-}
-
 double sigmoid(double k, double e) { return 1.0 / (1.0 + std::exp(-k * e)); }
 
-// Mean squared error of the engine's own evaluation over all samples.
-double real_error(const TuneData& data, EvalState& es, double k) {
-    double sum = 0;
-    for (size_t i = 0; i < data.samples.size(); i++) {
-        const Position& pos = data.positions[i];
+bool is_table(int i) { return i >= pst_start && i < pst_start + PST_COUNT * 64; }
+
+// A constant added to a whole table is a change of material value (or, for the
+// king, nothing at all), and material is not ours to change here. The connected
+// and defended pawn tables are bonuses of their own: a constant there is the bonus.
+bool keeps_zero_mean(int table) { return table != PST_CP && table != PST_DP; }
+
+// Evaluations for white of every position of a set, by the engine itself or by the model.
+std::vector<float> real_evals(const TuneSet& set, EvalState& es) {
+    std::vector<float> out(set.positions.size());
+    for (size_t i = 0; i < out.size(); i++) {
+        const Position& pos = set.positions[i];
         es.eval_ply = 0;
         int score = hce_evaluate(es, pos);
-        double white = pos.side == WHITE ? score : -score;
-        double d = data.samples[i].result - sigmoid(k, white);
-        sum += d * d;
+        out[i] = float(pos.side == WHITE ? score : -score);
     }
-    return sum / double(data.samples.size());
+    return out;
 }
 
-// The scale of the logistic curve that fits the current evaluation best.
-double fit_k(const TuneData& data, EvalState& es) {
-    std::vector<float> white(data.samples.size());
-    for (size_t i = 0; i < white.size(); i++) {
-        const Position& pos = data.positions[i];
-        es.eval_ply = 0;
-        int score = hce_evaluate(es, pos);
-        white[i] = float(pos.side == WHITE ? score : -score);
+std::vector<float> model_evals(const TuneSet& set, const std::vector<double>* values) {
+    std::vector<float> out(set.samples.size());
+    for (size_t i = 0; i < out.size(); i++)
+        out[i] = float(tune_model_eval(set, set.samples[i], values[0].data(), values[1].data()));
+    return out;
+}
+
+// Against the fitted targets, or (results) against the game results alone.
+double mean_error(const TuneSet& set, const std::vector<float>& evals, double k, bool results = false) {
+    double sum = 0;
+    for (size_t i = 0; i < evals.size(); i++) {
+        const TuneSample& s = set.samples[i];
+        double d = (results ? s.result : s.target) - sigmoid(k, evals[i]);
+        sum += d * d;
     }
-    auto error = [&](double k) {
-        double sum = 0;
-        for (size_t i = 0; i < white.size(); i++) {
-            double d = data.samples[i].result - sigmoid(k, white[i]);
-            sum += d * d;
-        }
-        return sum;
-    };
+    return evals.empty() ? 0 : sum / double(evals.size());
+}
+
+// The scale of the logistic curve that fits these evaluations best (golden-section search).
+double fit_k(const TuneSet& set, const std::vector<float>& evals) {
     double lo = 0.0005, hi = 0.02;
     const double ratio = 0.6180339887;
     for (int i = 0; i < 40; i++) {
         double a = hi - ratio * (hi - lo), b = lo + ratio * (hi - lo);
-        if (error(a) < error(b))
+        if (mean_error(set, evals, a) < mean_error(set, evals, b))
             hi = b;
         else
             lo = a;
@@ -163,110 +69,172 @@ double fit_k(const TuneData& data, EvalState& es) {
     return (lo + hi) / 2;
 }
 
-// The linear model of the evaluation (no truncation) over the weights in mg/eg.
-double model_eval(const TuneData& data, const Sample& s, const std::vector<double>& mg,
-                  const std::vector<double>& eg) {
-    double m = 0, e = 0;
-    const Coefficient* c = &data.coefficients[s.first];
-    for (int j = 0; j < s.count; j++) {
-        m += c[j].value * mg[c[j].index];
-        e += c[j].value * eg[c[j].index];
+// Gradient of the summed squared error over samples [begin, end) into grad (mg, eg).
+double add_gradient(const TuneSet& set, size_t begin, size_t end, double k, const std::vector<double>* values,
+                    std::vector<double>* grad) {
+    double error = 0;
+    for (size_t i = begin; i < end; i++) {
+        const TuneSample& s = set.samples[i];
+        double eval = tune_model_eval(set, s, values[0].data(), values[1].data());
+        double p = sigmoid(k, eval);
+        double d = s.target - p;
+        error += d * d;
+        double scale = s.scale[eval >= 0 ? 0 : 1];
+        double g = -2 * d * p * (1 - p) * k * scale;
+        double gm = g * s.phase, ge = g * (1 - s.phase);
+        const TuneCoef* c = &set.coefs[s.first];
+        for (int j = 0; j < s.count; j++) {
+            grad[0][c[j].index] += gm * c[j].value;
+            grad[1][c[j].index] += ge * c[j].value;
+        }
     }
-    return s.scale * (s.phase * m + (1 - s.phase) * e);
+    return error;
 }
 
-// How often each weight occurs in the samples (sum of the multipliers' sizes).
-std::vector<double> occurrences(const TuneData& data) {
-    std::vector<double> seen(size_t(param_count), 0);
-    for (const Coefficient& c : data.coefficients) seen[c.index] += std::fabs(c.value);
-    return seen;
-}
+struct Optimiser {
+    const TuneData& data;
+    const TuneRequest& request;
+    std::vector<bool> fitted;
+    std::vector<double> values[2];  // mg, eg by parameter
+    double k = 0;
 
-// A constant added to a whole piece-square table is a change of material value (or,
-// for the king, nothing at all): keep each table's occurrence-weighted mean at zero.
-void centre_tables(std::vector<double>& values, const std::vector<double>& seen) {
-    for (int t = 0; t < PST_COUNT; t++) {
-        int first = pst_start + 64 * t;
-        double sum = 0, weight = 0;
-        for (int i = first; i < first + 64; i++) sum += seen[i] * values[i], weight += seen[i];
-        if (weight == 0) continue;
-        for (int i = first; i < first + 64; i++)
-            if (seen[i] > 0) values[i] -= sum / weight;
-    }
-}
-
-// Full-batch gradient descent with Adam on the selected weights. A light pull
-// towards zero keeps rarely seen table squares from running away.
-void optimise(const TuneData& data, double k, int iterations, const std::vector<bool>& tuned) {
-    int n = param_count;
-    std::vector<double> values[2] = {std::vector<double>(n), std::vector<double>(n)};  // mg, eg
-    std::vector<double> grad[2] = {std::vector<double>(n), std::vector<double>(n)};
-    std::vector<double> m1(2 * n, 0), m2(2 * n, 0);
-    for (int i = 0; i < n; i++) values[0][i] = param_table[i].mg, values[1][i] = param_table[i].eg;
-    std::vector<double> seen = occurrences(data);
-    auto is_table = [](int i) { return i >= pst_start && i < pst_start + PST_COUNT * 64; };
-    const double beta1 = 0.9, beta2 = 0.999, rate = 1.0, pull = 1e-3;
-    double count = double(data.samples.size());
-    for (int it = 1; it <= iterations; it++) {
-        for (auto& g : grad) std::fill(g.begin(), g.end(), 0);
-        double error = 0;
-        for (const Sample& s : data.samples) {
-            double p = sigmoid(k, model_eval(data, s, values[0], values[1]));
-            double d = s.result - p;
-            error += d * d;
-            double g = -2 * d * p * (1 - p) * k * s.scale / count;
-            const Coefficient* c = &data.coefficients[s.first];
-            for (int j = 0; j < s.count; j++) {
-                grad[0][c[j].index] += g * s.phase * c[j].value;
-                grad[1][c[j].index] += g * (1 - s.phase) * c[j].value;
+    // One full pass: the mean gradient (with the pull of the tables towards zero)
+    // and the mean error of the fitting positions.
+    double gradient(std::vector<double>* grad) const {
+        int n = param_count, threads = std::max(1, request.threads);
+        const TuneSet& set = data.train;
+        std::vector<std::vector<double>> parts(size_t(2 * threads), std::vector<double>(size_t(n), 0));
+        std::vector<double> errors(size_t(threads), 0);
+        std::vector<std::thread> pool;
+        size_t size = set.samples.size();
+        for (int t = 0; t < threads; t++) {
+            size_t begin = size * size_t(t) / size_t(threads), end = size * size_t(t + 1) / size_t(threads);
+            auto work = [&, t, begin, end] {
+                errors[size_t(t)] = add_gradient(set, begin, end, k, values, &parts[size_t(2 * t)]);
+            };
+            if (t + 1 < threads)
+                pool.emplace_back(work);
+            else
+                work();
+        }
+        for (std::thread& th : pool) th.join();
+        double count = double(size), error = 0;
+        for (int h = 0; h < 2; h++) {
+            std::fill(grad[h].begin(), grad[h].end(), 0);
+            for (int t = 0; t < threads; t++)
+                for (int i = 0; i < n; i++) grad[h][size_t(i)] += parts[size_t(2 * t + h)][size_t(i)];
+            for (int i = 0; i < n; i++) {
+                grad[h][size_t(i)] /= count;
+                if (is_table(i)) grad[h][size_t(i)] += 2 * request.regularisation * values[h][size_t(i)];
             }
         }
-        for (int i = 0; i < n; i++) {
-            if (!tuned[i]) continue;
-            for (int h = 0; h < 2; h++) {
-                int a = 2 * i + h;
-                double g = grad[h][i] + (is_table(i) ? pull * values[h][i] / count : 0);
-                m1[a] = beta1 * m1[a] + (1 - beta1) * g;
-                m2[a] = beta2 * m2[a] + (1 - beta2) * g * g;
-                double m_hat = m1[a] / (1 - std::pow(beta1, it)), v_hat = m2[a] / (1 - std::pow(beta2, it));
-                values[h][i] -= rate * m_hat / (std::sqrt(v_hat) + 1e-12);
+        for (double e : errors) error += e;
+        return error / count;
+    }
+
+    void centre_tables(std::vector<double>& v) const {
+        for (int t = 0; t < PST_COUNT; t++) {
+            if (!keeps_zero_mean(t)) continue;
+            int first = pst_start + 64 * t;
+            double sum = 0, weight = 0;
+            for (int i = first; i < first + 64; i++) sum += data.seen[size_t(i)] * v[size_t(i)], weight += data.seen[size_t(i)];
+            if (weight == 0) continue;
+            for (int i = first; i < first + 64; i++)
+                if (data.seen[size_t(i)] > 0) v[size_t(i)] -= sum / weight;
+        }
+    }
+
+    void refit_k() { k = fit_k(data.train, model_evals(data.train, values)); }
+
+    // Full-batch gradient descent with Adam; the step shrinks linearly to a tenth
+    // over the run, and k is refitted to the model every 50 iterations, since the
+    // tables alone cannot change the evaluation's overall scale.
+    void run() {
+        int n = param_count, iterations = request.iterations;
+        std::vector<double> grad[2] = {std::vector<double>(size_t(n)), std::vector<double>(size_t(n))};
+        std::vector<double> m1(size_t(2 * n), 0), m2(size_t(2 * n), 0);
+        const double beta1 = 0.9, beta2 = 0.999;
+        for (int it = 1; it <= iterations; it++) {
+            double error = gradient(grad);
+            double rate = 1.0 - 0.9 * double(it - 1) / std::max(1, iterations - 1);
+            for (int i = 0; i < n; i++) {
+                if (!fitted[size_t(i)]) continue;
+                for (int h = 0; h < 2; h++) {
+                    size_t a = size_t(2 * i + h);
+                    double g = grad[h][size_t(i)];
+                    m1[a] = beta1 * m1[a] + (1 - beta1) * g;
+                    m2[a] = beta2 * m2[a] + (1 - beta2) * g * g;
+                    double m_hat = m1[a] / (1 - std::pow(beta1, it)), v_hat = m2[a] / (1 - std::pow(beta2, it));
+                    values[h][size_t(i)] -= rate * m_hat / (std::sqrt(v_hat) + 1e-12);
+                }
+            }
+            for (auto& v : values) centre_tables(v);
+            if (it % 50 == 0) refit_k();
+            if (it % 100 == 0 || it == iterations) {
+                double held = mean_error(data.valid, model_evals(data.valid, values), k);
+                print_fmt("iteration %d  k= %.6f  model error %.6f  held out %.6f", it, k, error, held);
             }
         }
-        for (auto& v : values) centre_tables(v, seen);
-        if (it % 100 == 0 || it == iterations) print_fmt("iteration %d  model error %.6f", it, error / count);
     }
-    for (int i = 0; i < n; i++) {
-        if (!tuned[i]) continue;
-        EvalParam& p = param_table[i];
-        p.mg = float(std::lround(values[0][i]));
-        p.eg = float(std::lround(values[1][i]));
-        p.packed = make_score(int(p.mg), int(p.eg));
+
+    void store() const {
+        for (int i = 0; i < param_count; i++) {
+            if (!fitted[size_t(i)]) continue;
+            EvalParam& p = param_table[i];
+            p.mg = float(std::lround(values[0][size_t(i)]));
+            p.eg = float(std::lround(values[1][size_t(i)]));
+            p.packed = make_score(int(p.mg), int(p.eg));
+        }
     }
+};
+
+// Mean squared error of the engine's own evaluation on both sets with the k
+// that fits best, and on the held-out positions against the game results alone
+// (with the k that fits those): what a blend of targets is finally judged by.
+void report_errors(const char* when, const TuneData& data, EvalState& es, double& k) {
+    std::vector<float> train = real_evals(data.train, es), valid = real_evals(data.valid, es);
+    k = fit_k(data.train, train);
+    double against_results = 1;
+    for (double x = 0.0005; x < 0.02; x += 0.00005)
+        against_results = std::min(against_results, mean_error(data.valid, valid, x, true));
+    print_fmt("error %s= %.6f  held out %.6f  (k= %.6f)  held out against results %.6f", when,
+              mean_error(data.train, train, k), mean_error(data.valid, valid, k), k, against_results);
 }
 
 }  // namespace
 
-int run_tuner(const char* path, int iterations, int all_params) {
-    auto tb = std::make_unique<ThreadBoard>();
-    init_thread_board(*tb);
+int run_tuner(const TuneRequest& request) {
+    TuneSource source;
+    source.result_weight = request.result_weight;
+    source.fitted.assign(size_t(param_count), false);
+    for (int i = 0; i < param_count; i++) {
+        bool table = is_table(i) && strstr(param_table[i].name, "PST_") != nullptr;
+        source.fitted[size_t(i)] = request.all_params ? strcmp(param_table[i].name, "ttune") != 0 : table;
+    }
+    if (request.from_zero)
+        for (int i = pst_start; i < pst_start + PST_COUNT * 64; i++) {
+            EvalParam& p = param_table[i];
+            p.mg = p.eg = 0;
+            p.packed = 0;
+        }
+    TuneData data;
+    read_tune_files(request.path, source, data);
+    print_fmt("tuning on %zu quiet positions (%zu held out) from %d games and %ld labelled lines",
+              data.train.samples.size(), data.valid.samples.size(), data.games, data.lines);
+    if (data.train.samples.empty()) return 1;
+    print_fmt("blend %.2f result + %.2f score, regularisation %g, %zu multipliers", source.result_weight,
+              1 - source.result_weight, request.regularisation, data.train.coefs.size());
+
     auto es = std::make_unique<EvalState>();
     memset(es.get(), 0, sizeof(EvalState));
-    TuneData data;
-    for (const std::string& file : pgn_files(path)) read_games(file.c_str(), data, *tb, *es);
-    print_fmt("tuning on %zu quiet positions from %d games, %zu coefficients", data.samples.size(), data.games,
-              data.coefficients.size());
-    if (data.samples.empty()) return 1;
-
-    std::vector<bool> tuned(size_t(param_count), false);
-    for (int i = 0; i < param_count; i++) {
-        bool table = i >= pst_start && strstr(param_table[i].name, "PST_") != nullptr;
-        tuned[size_t(i)] = all_params ? strcmp(param_table[i].name, "ttune") != 0 : table;
-    }
-    double k = fit_k(data, *es);
-    print_fmt("logistic scale k= %.6f", k);
-    print_fmt("error before= %.6f", real_error(data, *es, k));
-    optimise(data, k, iterations, tuned);
-    print_fmt("error after= %.6f", real_error(data, *es, k));
+    Optimiser opt{data, request, source.fitted, {}, 0};
+    report_errors("before", data, *es, opt.k);
+    for (auto& v : opt.values) v.assign(size_t(param_count), 0);
+    for (int i = 0; i < param_count; i++) opt.values[0][size_t(i)] = param_table[i].mg, opt.values[1][size_t(i)] = param_table[i].eg;
+    opt.run();
+    opt.store();
+    double k_after;
+    report_errors("after", data, *es, k_after);
     print_text(param_text().c_str());
     return 0;
 }
@@ -276,6 +244,21 @@ int read_tune_args(int argc, char** argv, int first, TuneRequest& request) {
     snprintf(request.path, sizeof request.path, "%s", argv[first]);
     int last = first;
     if (last + 1 < argc && isdigit(uint8_t(argv[last + 1][0]))) request.iterations = atoi(argv[++last]);
-    if (last + 1 < argc && !strcmp(argv[last + 1], "all")) request.all_params = 1, last++;
+    while (last + 1 < argc) {
+        const char* a = argv[last + 1];
+        if (!strcmp(a, "all"))
+            request.all_params = 1;
+        else if (!strcmp(a, "zero"))
+            request.from_zero = 1;
+        else if (!strncmp(a, "blend=", 6))
+            request.result_weight = std::clamp(atof(a + 6), 0.0, 1.0);
+        else if (!strncmp(a, "reg=", 4))
+            request.regularisation = std::max(0.0, atof(a + 4));
+        else if (!strncmp(a, "threads=", 8))
+            request.threads = std::clamp(atoi(a + 8), 1, 64);
+        else
+            break;
+        last++;
+    }
     return last;
 }

@@ -24,7 +24,10 @@ TEST(Tuner, FitsTablesOnAFewGamesAndWritesLoadableText) {
     EvalParam rook = *eval_handles.mtl_rook;
 
     testing::internal::CaptureStdout();
-    int code = run_tuner(shared_path("data/pgn/edge/kasparov-deep-blue-1997.pgn").c_str(), 60, 0);
+    TuneRequest request;
+    snprintf(request.path, sizeof request.path, "%s", shared_path("data/pgn/edge/kasparov-deep-blue-1997.pgn").c_str());
+    request.iterations = 60;
+    int code = run_tuner(request);
     std::string out = testing::internal::GetCapturedStdout();
     ASSERT_EQ(code, 0) << out;
     EXPECT_NE(out.find("from 6 games"), std::string::npos) << out;
@@ -43,7 +46,9 @@ TEST(Tuner, FitsTablesOnAFewGamesAndWritesLoadableText) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 
     testing::internal::CaptureStdout();
-    EXPECT_EQ(run_tuner("/nonexistent.pgn", 10, 0), 1);
+    TuneRequest missing;
+    snprintf(missing.path, sizeof missing.path, "/nonexistent.pgn");
+    EXPECT_EQ(run_tuner(missing), 1);
     testing::internal::GetCapturedStdout();
 }
 
@@ -60,5 +65,18 @@ TEST(Tuner, SwitchValues) {
     EXPECT_EQ(read_tune_args(3, only_path, 1, plain), 1);
     EXPECT_EQ(plain.iterations, 500);
     EXPECT_EQ(plain.all_params, 0);
+    EXPECT_EQ(plain.from_zero, 0);
+    EXPECT_EQ(plain.threads, 1);
     EXPECT_EQ(read_tune_args(1, argv, 1, plain), -1);
+
+    // Settings in any order after the count; a value out of range is limited.
+    char b1[] = "data", b2[] = "zero", b3[] = "blend=1.5", b4[] = "threads=2", b5[] = "reg=1e-9", b6[] = "next";
+    char* settings[] = {a0, b1, b2, b3, b4, b5, b6};
+    TuneRequest s;
+    EXPECT_EQ(read_tune_args(7, settings, 1, s), 5);
+    EXPECT_EQ(s.iterations, 500);
+    EXPECT_EQ(s.from_zero, 1);
+    EXPECT_EQ(s.result_weight, 1.0);
+    EXPECT_EQ(s.threads, 2);
+    EXPECT_DOUBLE_EQ(s.regularisation, 1e-9);
 }

@@ -297,3 +297,12 @@ void split_epd(const char* line, char* fen, char* bm, char* am, char* ce, char* 
         s++;
     }
 }
+
+void split_epd(const char* line, EpdFields& f) {
+    const size_t n = strlen(line) + 1;
+    f.storage.assign(8 * n, 0);
+    char* b = f.storage.data();
+    char** fields[8] = {&f.fen, &f.bm, &f.am, &f.ce, &f.sc, &f.gr, &f.id, &f.c0};
+    for (int k = 0; k < 8; k++) *fields[k] = b + k * n;
+    split_epd(line, f.fen, f.bm, f.am, f.ce, f.sc, f.gr, f.id, f.c0);
+}

@@ -2,6 +2,7 @@
 // squares, en passant, fifty-move counter, incremental keys and material).
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "board/types.h"
 
@@ -67,6 +68,13 @@ void write_fen(const Position& pos, char* buffer, int with_counters);
 // Each output buffer must hold the line's length + 1.
 void split_epd(const char* line, char* fen, char* bm, char* am, char* ce, char* sc, char* gr, char* id,
                char* c0);
+
+// The fields of one EPD line in buffers of their own (for tools reading whole files).
+struct EpdFields {
+    std::vector<char> storage;
+    char *fen, *bm, *am, *ce, *sc, *gr, *id, *c0;
+};
+void split_epd(const char* line, EpdFields& fields);
 
 // From-scratch keys and material (set-up, decoders and tests use them).
 uint64_t compute_key(const Position& pos);

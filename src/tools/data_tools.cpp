@@ -52,11 +52,9 @@ void strip_line_end(char* line) {
 
 // One EPD line as a record: false when the line is skipped.
 bool epd_line_record(const char* line, Position& pos, PackedPosition& record) {
-    const size_t n = strlen(line) + 1;
-    std::vector<char> buffers(8 * n);
-    char* b = buffers.data();
-    char *fen = b, *ce = b + 3 * n, *sc = b + 4 * n, *gr = b + 5 * n;
-    split_epd(line, fen, b + n, b + 2 * n, ce, sc, gr, b + 6 * n, b + 7 * n);
+    EpdFields fields;
+    split_epd(line, fields);
+    const char *fen = fields.fen, *ce = fields.ce, *sc = fields.sc, *gr = fields.gr;
     if (!ce[0] && !sc[0]) return false;
     const int ce_value = atoi(ce[0] ? ce : sc);
     int sc_value = sc[0] ? atoi(sc) : ce_value;
@@ -217,7 +215,7 @@ void bin_to_epd() {
     convert_records(".epd", "w", [](FILE* out, const PackedPosition& r, const Position& pos, float) {
         char fen[100];
         write_fen(pos, fen, 0);
-        fprintf(out, "%s ce %d; sc %d; gr %0.1f;\n", fen, r.ce, r.sc, 1.0 / (1.0 + std::exp(-0.005 * r.result_score)));
+        fprintf(out, "%s ce %d; sc %d; gr %0.1f;\n", fen, r.ce, r.sc, double(win_probability(r.result_score)));
     });
 }
 

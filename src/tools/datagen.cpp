@@ -35,11 +35,9 @@ bool read_openings(std::vector<std::string>& lines) {
 
 // Sets the game record from the FEN part of an EPD line: 0, or -1.
 int set_opening(const std::string& line) {
-    const size_t n = line.size() + 1;
-    std::vector<char> fen(n), ops(7 * n);
-    char* o = ops.data();
-    split_epd(line.c_str(), fen.data(), o, o + n, o + 2 * n, o + 3 * n, o + 4 * n, o + 5 * n, o + 6 * n);
-    return set_fen(game.pos, fen.data());
+    EpdFields fields;
+    split_epd(line.c_str(), fields);
+    return set_fen(game.pos, fields.fen);
 }
 
 // SAN of the move with the score comment; castling is written as the king's step.

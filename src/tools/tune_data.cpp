@@ -101,19 +101,17 @@ bool has_extension(const std::string& path, const char* extension) {
 }  // namespace
 
 bool parse_labelled_line(const char* line, std::string& fen, int& ce, float& result) {
-    size_t n = strlen(line) + 1;
-    std::unique_ptr<char[]> buffers(new char[8 * n]);
-    char* b = buffers.get();
-    split_epd(line, b, b + n, b + 2 * n, b + 3 * n, b + 4 * n, b + 5 * n, b + 6 * n, b + 7 * n);
-    const char* ce_text = b + 3 * n;
-    const char* gr_text = b + 5 * n;
-    if (!*b || !*ce_text || !*gr_text) return false;
+    EpdFields fields;
+    split_epd(line, fields);
+    const char* ce_text = fields.ce;
+    const char* gr_text = fields.gr;
+    if (!*fields.fen || !*ce_text || !*gr_text) return false;
     char* end;
     long score = strtol(ce_text, &end, 10);
     if (*end || end == ce_text) return false;
     double r = strtod(gr_text, &end);
     if (*end || end == gr_text || !(r == 0 || r == 0.5 || r == 1)) return false;
-    fen = b;
+    fen = fields.fen;
     ce = int(std::clamp(score, -32000L, 32000L));
     result = float(r);
     return true;

@@ -41,7 +41,7 @@ TrainerConfig small_config(uint64_t positions) {
     return config;
 }
 
-// Samples and positions of the records the decoder accepts.
+// Samples and positions of the records the trainer uses.
 struct Accepted {
     std::vector<TrainSample> samples;
     std::vector<Position> positions;
@@ -51,7 +51,7 @@ Accepted accepted(const TrainNet& net, const std::vector<PackedPosition>& record
     Position pos{};
     for (size_t i = first; i < records.size(); i++) {
         float target;
-        if (!decode_training_record(records.data(), uint32_t(i), pos, target)) continue;
+        if (!usable_training_record(records.data(), uint32_t(i), pos, target)) continue;
         a.samples.emplace_back();
         make_sample(net.header, pos, target, a.samples.back());
         a.positions.push_back(pos);
@@ -62,7 +62,7 @@ Accepted accepted(const TrainNet& net, const std::vector<PackedPosition>& record
 }  // namespace
 
 TEST(Train, LossFallsAndTheNetworkLearnsMaterialValues) {
-    const std::vector<PackedPosition> records = material_records(21, 40);
+    const std::vector<PackedPosition> records = material_records(21, 100);
     ASSERT_GT(records.size(), 5000u);
     TrainNet net;
     ASSERT_EQ(train_net_create(net, trainer_header(32), 5), 0);

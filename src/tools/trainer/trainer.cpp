@@ -14,6 +14,7 @@
 #include "frontend/settings.h"
 #include "search/rating.h"
 #include "tools/progress.h"
+#include "tools/tune_data.h"
 #include "tools/trainer/worker_pool.h"
 
 namespace {
@@ -61,7 +62,7 @@ struct BatchSource {
                 shuffle();
             }
             float target;
-            if (decode_training_record(records, order[cursor++], pos, target)) {
+            if (usable_training_record(records, order[cursor++], pos, target)) {
                 make_sample(header, pos, target, b.samples[b.size++]);
                 rejected_in_a_row = 0;
             } else if (++rejected_in_a_row > count) {
@@ -182,6 +183,10 @@ std::string time_text(double seconds) {
 
 }  // namespace
 
+bool usable_training_record(const PackedPosition* records, uint32_t index, Position& pos, float& target) {
+    return decode_training_record(records, index, pos, target) && is_quiet_position(pos);
+}
+
 int train_network(TrainNet& net, const PackedPosition* records, uint32_t count, const TrainerConfig& config,
                   TrainReport& report) {
     report = TrainReport{};
@@ -195,7 +200,7 @@ int train_network(TrainNet& net, const PackedPosition* records, uint32_t count, 
     Position pos{};
     for (uint32_t i = train_count; i < count; i++) {
         float target;
-        if (!decode_training_record(records, i, pos, target)) continue;
+        if (!usable_training_record(records, i, pos, target)) continue;
         validation.emplace_back();
         make_sample(net.header, pos, target, validation.back());
         validation_index.push_back(i);

@@ -30,7 +30,12 @@ struct TrainReport {
     double seconds = 0;
 };
 
-// Trains net on records [0, count). The records' decoder thinning draws from
+// The decoder's verdict, and a quiet position: a static evaluation cannot see
+// a capture that wins material, yet the search score of such a position
+// counts it, so those records (and positions in check) would only teach noise.
+bool usable_training_record(const PackedPosition* records, uint32_t index, Position& pos, float& target);
+
+// Trains net on the usable records among [0, count). The records' decoder thinning draws from
 // training_random(), which the trainer seeds with config.seed: the result
 // depends only on the data, the start network and the config. 0, or -1 when
 // no record is usable.

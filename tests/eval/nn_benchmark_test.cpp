@@ -44,7 +44,7 @@ TEST(NnBenchmark, DISABLED_EvaluationSpeed) {
     install_random_network(DEFAULT_NETWORK_HEADER, 1);
     report("full size (random)");
     install_embedded_network();
-    report("embedded placeholder");
+    report("embedded network");
     install_random_network(shaped_header(1280, 0, 32), 2);
     report("full size + hidden 32");
 }

@@ -11,6 +11,7 @@
 #include "board/attacks.h"
 #include "board/keys.h"
 #include "eval/nn/network_file.h"
+#include "eval/nn/placeholder_net.h"
 #include "frontend/settings.h"
 
 void init_board_tables() {
@@ -80,6 +81,13 @@ void install_random_network(const NetworkHeader& h, uint64_t seed, int amplitude
     fill(net.bias_black, H, bias_amplitude);
     fill(net.bias_material, M, bias_amplitude);
     fill(net.bias_hidden, N, bias_amplitude);
+    network_install(net);
+}
+
+void install_placeholder_network() {
+    Network net{};
+    network_allocate(net, PLACEHOLDER_HEADER);
+    build_placeholder_network(net);
     network_install(net);
 }
 

@@ -28,6 +28,8 @@ NetworkHeader shaped_header(int H, int M, int N, int mode = 6, int version = 806
 void install_random_network(const NetworkHeader& h, uint64_t seed, int amplitude = 256, int bias_amplitude = 256);
 // Installs the program's embedded network.
 void install_embedded_network();
+// The untrained placeholder: piece values and a few square bonuses, known in advance.
+void install_placeholder_network();
 
 // The evaluation written out step by step, always from the biases.
 int reference_evaluate(const Position& pos);

@@ -224,7 +224,7 @@ TEST(NnInfer, StateFollowsNewlyLoadedNetworks) {
 }
 
 TEST(NnInfer, PlaceholderNetworkScoresMaterial) {
-    install_embedded_network();
+    install_placeholder_network();
     State s;
     const int start = s.eval(placement_position(START, WHITE), 1);
     EXPECT_GT(start, 0);  // the move is worth a little
@@ -233,6 +233,20 @@ TEST(NnInfer, PlaceholderNetworkScoresMaterial) {
     EXPECT_GT(queen_up, 850);
     EXPECT_LT(queen_up, 1100);
     EXPECT_EQ(s.eval(placement_position("rnb1kbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR", BLACK), 1), -queen_up + 2 * start);
+}
+
+// The trained network knows that a queen is a lot, and that the start
+// position is close to level; both sides see the same position alike.
+TEST(NnInfer, EmbeddedNetworkScoresMaterial) {
+    install_embedded_network();
+    State s;
+    const int start = s.eval(placement_position(START, WHITE), 1);
+    EXPECT_GT(start, -50);
+    EXPECT_LT(start, 80);
+    const char* queen_odds = "rnb1kbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR";
+    const int queen_up = s.eval(placement_position(queen_odds, WHITE), 1);
+    EXPECT_GT(queen_up, 500);
+    EXPECT_LT(s.eval(placement_position(queen_odds, BLACK), 1), -500);
 }
 
 // Without weights (or buffers) there is no evaluation, and the search is told so.

@@ -1,6 +1,7 @@
-// The stand-in default network: material and a few square bonuses written
-// straight into the weights, until a trained network takes its place. It is
-// stored in nets/ and a test checks that this generator still reproduces it.
+// The untrained network that stood in before the first trained one: material
+// and a few square bonuses written straight into the weights. The tests use it
+// as a network whose scores are known; it is stored in nets/ and a test checks
+// that this generator still reproduces it.
 #pragma once
 #include "eval/nn/network.h"
 

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <bit>
 
-#include "frontend/io.h"
+#include "core/io.h"
 
 uint64_t KeyTable[1024];
 

@@ -5,8 +5,8 @@
 
 #include "board/attacks.h"
 #include "board/movegen.h"
-#include "frontend/io.h"
-#include "frontend/settings.h"
+#include "core/io.h"
+#include "core/settings.h"
 
 namespace {
 

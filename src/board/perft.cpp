@@ -6,7 +6,7 @@
 #include "board/movegen.h"
 #include "board/movepick.h"
 #include "board/notation.h"
-#include "frontend/io.h"
+#include "core/io.h"
 
 namespace {
 

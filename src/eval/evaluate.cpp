@@ -5,8 +5,9 @@
 #include "board/attacks.h"
 #include "board/thread_board.h"
 #include "eval/nn/infer.h"
-#include "frontend/settings.h"
-#include "search/state.h"
+#include "core/settings.h"
+
+EvalContext eval_context;
 
 namespace {
 
@@ -107,7 +108,7 @@ int contempt_term(const Position& pos, int side) {
                 2 * std::min(1200, 100 * both(PAWN));
     phase = std::min(8192, phase);
     int c = (options.contempt * phase) / 8192 + (options.contempt_slope * (phase - 4096)) / 4096;
-    return side == search_state.root_side ? c : -c;
+    return side == eval_context.root_side ? c : -c;
 }
 
 }  // namespace
@@ -163,12 +164,10 @@ int evaluate(EvalState& es, const Position& pos, int side, int ply, int inCheck)
 
     v = options.use_nn ? network_score(es, pos) : hce_evaluate(es, pos);
 
-    int plies = pos.owner ? pos.owner->histIndex : 0;
-    if (plies > 4 && !(search_state.search_flags.load(std::memory_order_relaxed) & FLAG_ANALYSE))
-        v += contempt_term(pos, side);
+    if (eval_context.game_plies > 4 && !eval_context.analysis) v += contempt_term(pos, side);
 
     if (options.eval_noise > 0) {
-        uint64_t mixed = uint64_t(int64_t(search_state.noise_seed)) ^ pos.key;
+        uint64_t mixed = uint64_t(int64_t(eval_context.noise_seed)) ^ pos.key;
         v += int(mixed % uint64_t(options.eval_noise)) - (options.eval_noise >> 1);
     }
 

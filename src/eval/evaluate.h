@@ -25,6 +25,16 @@ struct EvalState {
     NNState nn;                // accumulators and their cache; buffers owned (nn_state_free)
 };
 
+// What the evaluation takes from the search it serves: written by the search
+// driver before its threads start, read by all of them.
+struct EvalContext {
+    uint8_t root_side;   // contempt favours the side to move at the root
+    uint8_t analysis;    // fixed-limit searches (tools, benchmark, console) take no contempt
+    int16_t game_plies;  // plies the game had made at the root: no contempt in its first few
+    int32_t noise_seed;  // drawn anew for each search, so noise is stable within one
+};
+extern EvalContext eval_context;
+
 // Endings answered by rule instead of by an evaluator (bare minors, mop-up, KBNK,
 // KPK); true with the score for `side` when one applies.
 bool endgame_rule(const Position& pos, int side, int& score);

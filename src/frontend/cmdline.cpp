@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "frontend/settings.h"
+#include "core/settings.h"
 #include "search/rating.h"
 #include "search/state.h"
 #include "tools/bench.h"

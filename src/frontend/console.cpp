@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "frontend/settings.h"
+#include "core/settings.h"
 #include "search/state.h"
 
 void console_command(char* line) {

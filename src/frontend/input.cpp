@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "frontend/io.h"
+#include "core/io.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "frontend/io.h"
-#include "frontend/settings.h"
+#include "core/io.h"
+#include "core/settings.h"
 #include "eval/nn/network.h"
 #include "search/rating.h"
 #include "search/state.h"

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "frontend/io.h"
-#include "frontend/settings.h"
+#include "core/io.h"
+#include "core/settings.h"
 #include "search/game.h"
 #include "search/rating.h"
 #include "search/state.h"

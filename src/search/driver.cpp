@@ -9,9 +9,9 @@
 #include "board/movegen.h"
 #include "board/movepick.h"
 #include "board/see.h"
-#include "frontend/io.h"
-#include "frontend/settings.h"
-#include "search/clock.h"
+#include "core/io.h"
+#include "core/settings.h"
+#include "core/clock.h"
 #include "search/game.h"
 #include "search/history.h"
 #include "search/output.h"
@@ -255,7 +255,9 @@ void search_prepare() {
     memset(s.multipv_score, 0, sizeof s.multipv_score);
     memset(s.best_line, 0, sizeof s.best_line);
     for (int d = 0; d <= MAX_PLY; d++) s.score_by_depth[d] = -INFINITE_SCORE, s.move_by_depth[d] = MOVE_NONE;
-    s.root_side = game.pos.side;
+    eval_context.root_side = game.pos.side;
+    eval_context.analysis = (s.search_flags.load() & FLAG_ANALYSE) != 0;
+    eval_context.game_plies = game.histIndex;
     game.plyIndex = 1;
 
     tt_new_search();
@@ -266,7 +268,7 @@ void search_prepare() {
     seed = next_seed(seed);
     if (search_threads[0]) search_threads[0]->seed = seed;
     s.seed = seed;
-    s.noise_seed = int32_t(seed);
+    eval_context.noise_seed = int32_t(seed);
 
     if (options.limit_mode == 1) s.clock[game.pos.side] = options.time_per_move;
     for (SearchThread* t : search_threads)

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "board/notation.h"
-#include "frontend/io.h"
-#include "frontend/settings.h"
-#include "search/clock.h"
+#include "core/io.h"
+#include "core/settings.h"
+#include "core/clock.h"
 #include "search/game.h"
 #include "search/state.h"
 #include "search/thread.h"

@@ -7,7 +7,7 @@
 #include "board/movegen.h"
 #include "board/movepick.h"
 #include "board/see.h"
-#include "frontend/settings.h"
+#include "core/settings.h"
 #include "search/draw.h"
 #include "search/history.h"
 #include "search/relaxed.h"

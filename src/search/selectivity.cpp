@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "frontend/io.h"
-#include "frontend/settings.h"
+#include "core/io.h"
+#include "core/settings.h"
 
 Selectivity selectivity;
 

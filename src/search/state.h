@@ -53,8 +53,6 @@ struct SearchState {
     int32_t root_tb_result = -1;
     int16_t root_qscore = 0;      // quiescence score of the root
     int16_t root_static_eval = 0; // static evaluation of the root
-    uint8_t root_side = 0;
-    int32_t noise_seed = 0;
     uint16_t multipv_move[256] = {};
     int16_t multipv_score[256] = {};
 

@@ -5,9 +5,9 @@
 #include <mutex>
 #include <new>
 
-#include "frontend/io.h"
-#include "frontend/settings.h"
-#include "search/clock.h"
+#include "core/io.h"
+#include "core/settings.h"
+#include "core/clock.h"
 #include "search/driver.h"
 #include "search/game.h"
 #include "search/output.h"

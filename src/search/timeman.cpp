@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "frontend/settings.h"
-#include "search/clock.h"
+#include "core/settings.h"
+#include "core/clock.h"
 #include "search/game.h"
 #include "search/relaxed.h"
 #include "search/state.h"

@@ -1,7 +1,7 @@
 #include "tools/bench.h"
 
-#include "frontend/io.h"
-#include "frontend/settings.h"
+#include "core/io.h"
+#include "core/settings.h"
 #include "search/game.h"
 #include "search/state.h"
 #include "search/thread.h"

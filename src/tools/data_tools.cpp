@@ -13,9 +13,9 @@
 
 #include "board/move.h"
 #include "board/notation.h"
-#include "frontend/cmdline.h"
-#include "frontend/io.h"
-#include "frontend/settings.h"
+#include "tools/modes.h"
+#include "core/io.h"
+#include "core/settings.h"
 #include "search/game.h"
 #include "search/rating.h"
 #include "tools/datagen.h"

@@ -7,7 +7,7 @@
 #include "board/move.h"
 #include "board/movegen.h"
 #include "board/notation.h"
-#include "frontend/settings.h"
+#include "core/settings.h"
 #include "search/draw.h"
 #include "search/game.h"
 #include "search/state.h"

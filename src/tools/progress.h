@@ -1,7 +1,7 @@
 // Progress lines of the long-running tools. They go to standard error, so
 // that what a tool prints on standard output stays exactly its result.
 #pragma once
-#include "search/clock.h"
+#include "core/clock.h"
 
 struct ProgressTimer {
     double start = monotonic_seconds();

@@ -11,7 +11,7 @@
 #include "board/keys.h"
 #include "board/movegen.h"
 #include "board/thread_board.h"
-#include "frontend/settings.h"
+#include "core/settings.h"
 #include "search/rating.h"
 #include "search/thread.h"
 

@@ -11,7 +11,7 @@
 
 #include "eval/evaluate.h"
 #include "eval/params.h"
-#include "frontend/io.h"
+#include "core/io.h"
 #include "tools/tune_data.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "board/notation.h"
 #include "board/perft.h"
-#include "frontend/settings.h"
+#include "core/settings.h"
 #include "test_support.h"
 
 void init_board_core() {

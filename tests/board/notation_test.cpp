@@ -5,7 +5,7 @@
 
 #include "board/notation.h"
 #include "board_test_util.h"
-#include "frontend/settings.h"
+#include "core/settings.h"
 
 namespace {
 

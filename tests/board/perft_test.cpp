@@ -4,7 +4,7 @@
 
 #include "board/perft.h"
 #include "board_test_util.h"
-#include "frontend/settings.h"
+#include "core/settings.h"
 #include "test_support.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "board/movepick.h"
 #include "board/notation.h"
 #include "board_test_util.h"
-#include "frontend/settings.h"
+#include "core/settings.h"
 #include "test_support.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "board/move.h"
 #include "board/movegen.h"
 #include "eval/params.h"
-#include "frontend/settings.h"
+#include "core/settings.h"
 
 void init_eval_tests() {
     static bool tables = [] {

@@ -8,7 +8,7 @@
 #include "board/notation.h"
 #include "eval/params.h"
 #include "evaluate_support.h"
-#include "frontend/settings.h"
+#include "core/settings.h"
 #include "search/state.h"
 
 namespace {
@@ -141,16 +141,17 @@ TEST(EvaluateAdjustments, ContemptSlopeWithFullMaterial) {
     }
     ASSERT_EQ(c.tb->histIndex, 5);
     c.tb->pos.fifty = 0;  // the fifty-move scaling is tested on its own
-    search_state.search_flags = 0;
-    search_state.root_side = BLACK;
+    eval_context = {};
+    eval_context.game_plies = c.tb->histIndex;
+    eval_context.root_side = BLACK;
     EXPECT_EQ(c.eval(), 100 + 15);  // contempt 0, slope 15 at phase 8192
-    search_state.root_side = WHITE;
+    eval_context.root_side = WHITE;
     EXPECT_EQ(c.eval(), 100 - 15);
     options.contempt = 40;
     EXPECT_EQ(c.eval(), 100 - 55);
-    search_state.search_flags = FLAG_ANALYSE;
+    eval_context.analysis = 1;
     EXPECT_EQ(c.eval(), 100);
-    search_state.search_flags = 0;
+    eval_context = {};
     options.contempt = 0;
 
     // Phase 4096 gives no slope term; below it the term turns against the root side.
@@ -163,13 +164,13 @@ TEST(EvaluateAdjustments, NoiseIsKeyedByPositionAndSeed) {
     init_eval_tests();
     only_stm_bonus();
     options.eval_noise = 99;
-    search_state.noise_seed = -12345;
+    eval_context.noise_seed = -12345;
     EvalCase c(START_FEN);
     int v = c.eval();
     uint64_t mixed = uint64_t(int64_t(-12345)) ^ c.tb->pos.key;
     EXPECT_EQ(v, 100 + int(mixed % 99) - 49);
     EXPECT_EQ(c.eval(), v);  // the same position gives the same noise
     options.eval_noise = 0;
-    search_state.noise_seed = 0;
+    eval_context.noise_seed = 0;
     init_eval_tests();
 }

@@ -12,7 +12,7 @@
 #include "board/keys.h"
 #include "eval/nn/network_file.h"
 #include "eval/nn/placeholder_net.h"
-#include "frontend/settings.h"
+#include "core/settings.h"
 
 void init_board_tables() {
     static const bool ready = [] {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "eval/nn/infer.h"
-#include "frontend/settings.h"
+#include "core/settings.h"
 #include "nn_helpers.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "eval/nn/network_file.h"
-#include "frontend/settings.h"
+#include "core/settings.h"
 #include "nn_helpers.h"
 #include "test_support.h"
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "frontend/cmdline.h"
-#include "frontend/settings.h"
+#include "core/settings.h"
 
 namespace {
 

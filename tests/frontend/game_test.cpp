@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "frontend/options.h"
-#include "frontend/settings.h"
+#include "core/settings.h"
 #include "search/rating.h"
 #include "search/state.h"
 #include "test_support.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "frontend/settings.h"
+#include "core/settings.h"
 
 TEST(Settings, TextFieldsTruncateInsideTheirCapacity) {
     set_default_options();

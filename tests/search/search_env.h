@@ -4,7 +4,7 @@
 #include "board/keys.h"
 #include "board/thread_board.h"
 #include "eval/params.h"
-#include "frontend/settings.h"
+#include "core/settings.h"
 #include "search/tt.h"
 
 inline void search_test_setup(int hash_mb = 1) {

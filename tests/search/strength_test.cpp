@@ -1,7 +1,7 @@
 // Strength limiting: the speed an Elo stands for, and when the brake engages.
 #include <gtest/gtest.h>
 
-#include "frontend/settings.h"
+#include "core/settings.h"
 #include "search/state.h"
 #include "search/strength.h"
 #include "search_env.h"

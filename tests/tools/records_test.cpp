@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "board/keys.h"
-#include "frontend/settings.h"
+#include "core/settings.h"
 #include "records_helpers.h"
 #include "search/rating.h"
 #include "tools/records.h"

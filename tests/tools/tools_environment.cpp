@@ -3,7 +3,7 @@
 
 #include "board/attacks.h"
 #include "board/keys.h"
-#include "frontend/settings.h"
+#include "core/settings.h"
 
 namespace {
 

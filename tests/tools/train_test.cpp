@@ -9,7 +9,7 @@
 
 #include "eval/nn/infer.h"
 #include "eval/nn/network_file.h"
-#include "frontend/settings.h"
+#include "core/settings.h"
 #include "records_helpers.h"
 #include "test_support.h"
 #include "tools/trainer/trainer.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "eval/nn/kernels.h"
-#include "frontend/io.h"
+#include "core/io.h"
 
 namespace {
 

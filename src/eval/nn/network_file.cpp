@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "frontend/settings.h"
+#include "core/settings.h"
 
 extern "C" const uint8_t quox_embedded_net[];
 extern "C" const uint8_t quox_embedded_net_end[];

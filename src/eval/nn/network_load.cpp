@@ -7,8 +7,8 @@
 
 #include "eval/nn/network.h"
 #include "eval/nn/network_file.h"
-#include "frontend/io.h"
-#include "frontend/settings.h"
+#include "core/io.h"
+#include "core/settings.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "eval/nn/infer.h"
-#include "frontend/cmdline.h"
-#include "frontend/settings.h"
+#include "tools/modes.h"
+#include "core/settings.h"
 #include "search/rating.h"
 #include "tools/progress.h"
 #include "tools/tune_data.h"

@@ -1,11 +1,11 @@
-#include "frontend/io.h"
+#include "core/io.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 
-#include "frontend/settings.h"
+#include "core/settings.h"
 
 SpinLock print_lock;
 SpinLock search_lock;

@@ -1,4 +1,4 @@
-#include "frontend/settings.h"
+#include "core/settings.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -99,7 +99,14 @@ const Switch switches[] = {
     {"-pbench", 0,
      [](CommandLine& c, Values) { return c.main_thread_only = true, set_mode(c, MODE_BENCH, nullptr, 0, ""), 0; }},
     {"-mkconfig", 0, [](CommandLine& c, Values) { return set_mode(c, MODE_MAKE_CONFIG, nullptr, 0, ""), 0; }},
-    {"-mkbook", 1, [](CommandLine& c, Values v) { return set_mode(c, MODE_MAKE_BOOK, FIELD(pgn_input), v[0]), 0; }},
+    {"-mkbook", 1,
+     [](CommandLine& c, Values v) {
+         set_mode(c, MODE_MAKE_BOOK, FIELD(pgn_input), v[0]);
+         // An optional second value names the book written (not a switch: no leading '-').
+         const bool named = v[1] && v[1][0] && v[1][0] != '-';
+         c.book_output = named ? v[1] : nullptr;
+         return named ? 1 : 0;
+     }},
     {"-mkbook2", 1, [](CommandLine& c, Values v) { return set_mode(c, MODE_MAKE_BOOK_EPD, FIELD(epd_input), v[0]), 0; }},
     {"-epd2bin", 1, [](CommandLine& c, Values v) { return set_mode(c, MODE_EPD_TO_BIN, FIELD(epd_input), v[0]), 0; }},
     {"-bin2epd", 1, [](CommandLine& c, Values v) { return set_mode(c, MODE_BIN_TO_EPD, options.training_file, 141, v[0]), 0; }},

@@ -9,6 +9,7 @@ struct CommandLine {
     bool main_thread_only = false;  // -pbench
     bool bench_word = false;        // "bench [depth]": the deterministic fingerprint run
     int train_flag = 0;             // -train/-train2: the optional third value (0 or 1)
+    const char* book_output = nullptr;  // -mkbook: the optional second value, the book file written
     TuneRequest tune;
 };
 

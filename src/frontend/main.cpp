@@ -18,6 +18,7 @@
 #include "search/thread.h"
 #include "search/tt.h"
 #include "tools/bench.h"
+#include "tools/book_builder.h"
 #include "tools/data_tools.h"
 #ifdef QUOX_TRAINER
 #include "tools/trainer/trainer.h"
@@ -36,6 +37,9 @@ int run_mode(const CommandLine& cmd, int argc, char** argv) {
             return 0;
         case MODE_BENCH:
             return run_benchmark(cmd.main_thread_only, cmd.bench_word);
+        case MODE_MAKE_BOOK:
+            make_book(options.pgn_input, cmd.book_output);
+            return 0;
         case MODE_TUNE:
             return run_tuner(cmd.tune);
         case MODE_SCAN_PGN:

@@ -16,6 +16,26 @@ char* closed_by(char*& p, char close) {
     return start;
 }
 
+// A variation with the variations nested in it; a comment inside may hold
+// parentheses of its own.
+char* variation(char*& p) {
+    char* start = p;
+    for (int depth = 0; *p; p++) {
+        if (*p == '{') {
+            char* close = strchr(p, '}');
+            if (!close) break;
+            p = close;
+        } else if (*p == '(') {
+            depth++;
+        } else if (*p == ')' && --depth == 0) {
+            p++;
+            return start;
+        }
+    }
+    p += strlen(p);
+    return start;
+}
+
 // Score of a move comment such as {+1.25/18 3.2s}, in centipawns.
 int comment_score(const char* comment) {
     if (strstr(comment, "book")) return 0;
@@ -44,6 +64,7 @@ void read_tag(PgnGame& game, char* tag) {
     }
     if (!strcmp(name, "Result")) {
         game.result = strstr(value, "1-0") ? 1 : strstr(value, "0-1") ? -1 : 0;
+        game.decided = game.result != 0 || strstr(value, "1/2");
     } else if (!strcmp(name, "FEN")) {
         snprintf(game.fen, sizeof game.fen, "%s", value);
     } else if (!strcmp(name, "Termination")) {
@@ -54,12 +75,54 @@ void read_tag(PgnGame& game, char* tag) {
     }
 }
 
+// Castling written with zeros ("0-0", "0-0-0"), unlike the results "0-1" and "1-0".
+bool zero_castling(const char* text) { return !strncmp(text, "0-0", 3); }
+
 // A move token, or the move inside a numbered token such as "12.e4" or "12...Nf6".
 const char* move_in(const char* token) {
-    if (isalpha(uint8_t(*token))) return token;
+    if (isalpha(uint8_t(*token)) || zero_castling(token)) return token;
     if (!isdigit(uint8_t(*token))) return nullptr;
     const char* dot = strrchr(token, '.');
-    return dot && isalpha(uint8_t(dot[1])) ? dot + 1 : nullptr;
+    return dot && (isalpha(uint8_t(dot[1])) || zero_castling(dot + 1)) ? dot + 1 : nullptr;
+}
+
+// Appends a line of movetext: a brace comment may run on over later lines,
+// ";" outside one ends the line's text, and a "%" line is an escape for other
+// programs.
+void append_movetext(PgnReader& reader, std::string& text, const char* line) {
+    if (*line == '%') return;
+    for (const char* c = line; *c && text.size() < PGN_MAX_TEXT - 1; c++) {
+        if (reader.in_comment) {
+            reader.in_comment = *c != '}';
+        } else if (*c == ';') {
+            break;
+        } else if (*c == '{') {
+            reader.in_comment = true;
+        }
+        text += *c == '\r' ? ' ' : *c;
+    }
+    if (text.size() < PGN_MAX_TEXT - 1) text += ' ';
+}
+
+// The next whole line without its line feed; false at the end of the file.
+bool read_line(PgnReader& reader) {
+    std::string& line = reader.line;
+    line.clear();
+    char chunk[512];
+    while (fgets(chunk, sizeof chunk, reader.file)) {
+        line += chunk;
+        if (line.back() == '\n') {
+            line.pop_back();
+            return true;
+        }
+    }
+    return !line.empty();
+}
+
+bool is_blank_line(const std::string& line) {
+    for (char c : line)
+        if (!blank(c)) return false;
+    return true;
 }
 
 }  // namespace
@@ -70,7 +133,7 @@ char* pgn_next_token(char*& p) {
     char* start;
     switch (*p) {
         case '{': start = closed_by(p, '}'); break;
-        case '(': start = closed_by(p, ')'); break;
+        case '(': start = variation(p); break;
         case '[': start = closed_by(p, ']'); break;
         case '"': start = closed_by(p, '"'); break;
         default:
@@ -84,6 +147,7 @@ char* pgn_next_token(char*& p) {
 void pgn_parse_game(PgnGame& game, char* text) {
     game.games++;
     game.result = 0;
+    game.decided = 0;
     game.fen[0] = 0;
     game.move_count = 0;
     int count = 0;
@@ -101,7 +165,7 @@ void pgn_parse_game(PgnGame& game, char* text) {
             char* out = game.moves[count];
             int n = 0;
             for (const char* c = move; *c && n < 7; c++)
-                if (*c != '+' && *c != '#' && *c != '=') out[n++] = *c;
+                if (!strchr("+#=!?", *c)) out[n++] = *c;
             out[n] = 0;
             game.scores[count] = 0;
             if (++count >= PGN_MAX_MOVES) break;
@@ -114,7 +178,10 @@ int pgn_open(PgnReader& reader, const char* path) {
     reader.file = fopen(path, "rb");
     reader.carry.clear();
     reader.done = reader.file == nullptr;
-    return reader.file ? 0 : -1;
+    if (!reader.file) return -1;
+    char mark[3];
+    if (fread(mark, 1, 3, reader.file) != 3 || memcmp(mark, "\xEF\xBB\xBF", 3) != 0) rewind(reader.file);
+    return 0;
 }
 
 void pgn_close(PgnReader& reader) {
@@ -126,28 +193,31 @@ void pgn_close(PgnReader& reader) {
 bool pgn_next_game(PgnReader& reader, std::string& text) {
     while (!reader.done) {
         text.clear();
+        reader.in_comment = false;
         bool after_moves = false;
-        auto append = [&](const char* line) {
-            for (const char* c = line; *c && text.size() < PGN_MAX_TEXT - 1; c++)
-                text += (*c == '\n' || *c == '\r') ? ' ' : *c;
+        auto append_tag = [&](const std::string& line) {
+            for (size_t i = 0; i < line.size() && text.size() < PGN_MAX_TEXT - 1; i++)
+                text += line[i] == '\r' ? ' ' : line[i];
+            if (text.size() < PGN_MAX_TEXT - 1) text += ' ';
         };
-        if (!reader.carry.empty()) append(reader.carry.c_str());
+        if (!reader.carry.empty()) append_tag(reader.carry);
         reader.carry.clear();
-        char line[510];
         while (true) {
-            if (!fgets(line, sizeof line, reader.file)) {
+            if (!read_line(reader)) {
                 reader.done = true;
                 break;
             }
-            if (line[0] == '[') {
+            const std::string& line = reader.line;
+            if (line[0] == '[' && !reader.in_comment) {
                 if (after_moves) {
                     reader.carry = line;
                     break;
                 }
+                append_tag(line);
             } else {
-                after_moves = true;
+                after_moves |= !is_blank_line(line);
+                append_movetext(reader, text, line.c_str());
             }
-            append(line);
         }
         if (text.size() > 50) return true;
     }

@@ -104,7 +104,7 @@ const Switch switches[] = {
          set_mode(c, MODE_MAKE_BOOK, FIELD(pgn_input), v[0]);
          // An optional second value names the book written (not a switch: no leading '-').
          const bool named = v[1] && v[1][0] && v[1][0] != '-';
-         c.book_output = named ? v[1] : nullptr;
+         c.book_output = named ? v[1] : "";
          return named ? 1 : 0;
      }},
     {"-mkbook2", 1, [](CommandLine& c, Values v) { return set_mode(c, MODE_MAKE_BOOK_EPD, FIELD(epd_input), v[0]), 0; }},

@@ -1,5 +1,6 @@
 // Command-line switches: they change EngineOptions and choose the mode.
 #pragma once
+#include <string>
 
 #include "tools/modes.h"
 #include "tools/tuner.h"
@@ -9,7 +10,7 @@ struct CommandLine {
     bool main_thread_only = false;  // -pbench
     bool bench_word = false;        // "bench [depth]": the deterministic fingerprint run
     int train_flag = 0;             // -train/-train2: the optional third value (0 or 1)
-    const char* book_output = nullptr;  // -mkbook: the optional second value, the book file written
+    std::string book_output;        // -mkbook: the optional second value, the book file written
     TuneRequest tune;
 };
 

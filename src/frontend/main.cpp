@@ -38,7 +38,7 @@ int run_mode(const CommandLine& cmd, int argc, char** argv) {
         case MODE_BENCH:
             return run_benchmark(cmd.main_thread_only, cmd.bench_word);
         case MODE_MAKE_BOOK:
-            make_book(options.pgn_input, cmd.book_output);
+            make_book(options.pgn_input, cmd.book_output.c_str());
             return 0;
         case MODE_TUNE:
             return run_tuner(cmd.tune);

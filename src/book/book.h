@@ -31,8 +31,9 @@ void scale_book_weights(BookCandidates& list, int variety);
 // -1 when every stored weight is 0.
 int choose_book_entry(const BookCandidates& list, int draw);
 
-// One console line per candidate of stored weight above 0: the move, its
-// stored weight, and its share before and after scaling.
+// One console line per candidate of stored weight above 0 (after
+// scale_book_weights): the move, its stored weight, and its share before and
+// after scaling.
 void print_book_candidates(const Position& pos, const BookCandidates& list);
 
 // The book move for tb's position from the file at path, chosen at random

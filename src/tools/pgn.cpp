@@ -86,22 +86,32 @@ const char* move_in(const char* token) {
     return dot && (isalpha(uint8_t(dot[1])) || zero_castling(dot + 1)) ? dot + 1 : nullptr;
 }
 
+// One character of a game's text, as long as the text is below its cap; line ends become blanks.
+void append_char(std::string& text, char c) {
+    if (text.size() < PGN_MAX_TEXT - 1) text += c == '\r' ? ' ' : c;
+}
+
+void append_tag(std::string& text, const std::string& line) {
+    for (char c : line) append_char(text, c);
+    append_char(text, ' ');
+}
+
 // Appends a line of movetext: a brace comment may run on over later lines,
 // ";" outside one ends the line's text, and a "%" line is an escape for other
 // programs.
-void append_movetext(PgnReader& reader, std::string& text, const char* line) {
-    if (*line == '%') return;
-    for (const char* c = line; *c && text.size() < PGN_MAX_TEXT - 1; c++) {
+void append_movetext(PgnReader& reader, std::string& text, const std::string& line) {
+    if (line[0] == '%' && !reader.in_comment) return;
+    for (char c : line) {
         if (reader.in_comment) {
-            reader.in_comment = *c != '}';
-        } else if (*c == ';') {
+            reader.in_comment = c != '}';
+        } else if (c == ';') {
             break;
-        } else if (*c == '{') {
+        } else if (c == '{') {
             reader.in_comment = true;
         }
-        text += *c == '\r' ? ' ' : *c;
+        append_char(text, c);
     }
-    if (text.size() < PGN_MAX_TEXT - 1) text += ' ';
+    append_char(text, ' ');
 }
 
 // The next whole line without its line feed; false at the end of the file.
@@ -195,12 +205,7 @@ bool pgn_next_game(PgnReader& reader, std::string& text) {
         text.clear();
         reader.in_comment = false;
         bool after_moves = false;
-        auto append_tag = [&](const std::string& line) {
-            for (size_t i = 0; i < line.size() && text.size() < PGN_MAX_TEXT - 1; i++)
-                text += line[i] == '\r' ? ' ' : line[i];
-            if (text.size() < PGN_MAX_TEXT - 1) text += ' ';
-        };
-        if (!reader.carry.empty()) append_tag(reader.carry);
+        if (!reader.carry.empty()) append_tag(text, reader.carry);
         reader.carry.clear();
         while (true) {
             if (!read_line(reader)) {
@@ -213,10 +218,10 @@ bool pgn_next_game(PgnReader& reader, std::string& text) {
                     reader.carry = line;
                     break;
                 }
-                append_tag(line);
+                append_tag(text, line);
             } else {
                 after_moves |= !is_blank_line(line);
-                append_movetext(reader, text, line.c_str());
+                append_movetext(reader, text, line);
             }
         }
         if (text.size() > 50) return true;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -91,6 +92,15 @@ TEST(BookBuilder, WeightsFiltersAndAwkwardPgn) {
     ASSERT_EQ(run_engine({"-quiet", "-mkbook", "missing.pgn", "other.bin"}, "", out, dir), 0);
     EXPECT_EQ(out.find("Creating"), std::string::npos) << out;
     EXPECT_TRUE(read_file(dir + "/other.bin").empty());
+}
+
+TEST(BookBuilder, EdgeFilesAreReadToTheEnd) {
+    const std::string dir = make_scratch_dir("mkbook");
+    for (const auto& entry : std::filesystem::directory_iterator(shared_path("data/pgn/edge"))) {
+        std::string out;
+        EXPECT_EQ(run_engine({"-quiet", "-mkbook", entry.path().string()}, "", out, dir), 0) << entry.path();
+        EXPECT_NE(out.find("\ndone\n"), std::string::npos) << entry.path() << out;
+    }
 }
 
 // The book of a real collection against a tally of its games kept here: the

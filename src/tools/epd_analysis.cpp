@@ -83,7 +83,8 @@ void add_points(const char* c0, Move best, Totals& t) {
     int most = 0, earned = 0;
     for (const char* s = c0; *s;) {
         size_t n = 0;
-        for (; *s && !strchr(", \"\n", *s); s++) piece[n++] = *s;
+        for (; *s && !strchr(", \"\n", *s); s++)
+            if (n + 1 < sizeof piece) piece[n++] = *s;
         piece[n] = 0;
         if (*s) s++;
         char* equals = strrchr(piece, '=');

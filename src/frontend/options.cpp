@@ -193,12 +193,9 @@ int write_parameters(const char* path) {
     fprintf(file, "# %s parameters: name = value, read with -cfg or the ConfigFilePath option\n", ENGINE_NAME);
     fprintf(file, "Hash = %d\n", options.hash_mb);
     for (const NumericOption& o : numeric_options) {
-        const long long v = o.value();
         // Outside its range a value is unset (UCI_Elo before the speed is measured): reading it would change it.
-        if (v < o.min || v > o.max)
-            fprintf(file, "# %s = %lld\n", o.name, v);
-        else
-            fprintf(file, "%s = %lld\n", o.name, v);
+        const long long v = o.value();
+        fprintf(file, "%s%s = %lld\n", v < o.min || v > o.max ? "# " : "", o.name, v);
     }
     for (const CheckOption& o : check_options) fprintf(file, "%s = %s\n", o.name, options.*o.field ? "true" : "false");
     fprintf(file, "Ponder = %s\n", options.ponder ? "true" : "false");

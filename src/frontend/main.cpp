@@ -20,6 +20,7 @@
 #include "tools/bench.h"
 #include "tools/book_builder.h"
 #include "tools/data_tools.h"
+#include "tools/epd_analysis.h"
 #ifdef QUOX_TRAINER
 #include "tools/trainer/trainer.h"
 #endif
@@ -34,6 +35,13 @@ int run_mode(const CommandLine& cmd, int argc, char** argv) {
             game_loop();
             return 0;
         case MODE_MAKE_CONFIG:
+            write_parameters(cmd.config_out ? cmd.config_out : "quox.cfg");
+            return 0;
+        case MODE_ANALYSE_EPD:
+            analyse_epd(cmd.output_named ? options.output_file : "", 0);
+            return 0;
+        case MODE_MAKE_BOOK_EPD:
+            analyse_epd("junk.epd", 1);
             return 0;
         case MODE_BENCH:
             return run_benchmark(cmd.main_thread_only, cmd.bench_word);
@@ -48,6 +56,10 @@ int run_mode(const CommandLine& cmd, int argc, char** argv) {
         case MODE_EPD_TO_BIN:
         case MODE_BIN_TO_EPD:
         case MODE_BIN_TO_PTB:
+        case MODE_SCORE_TRAINING:
+        case MODE_TRAINING_STATS:
+        case MODE_GEN_CORRHIST:
+        case MODE_PRUNE_NN:
             return run_data_tool(cmd.mode);
 #ifdef QUOX_TRAINER
         case MODE_TRAIN:

@@ -6,3 +6,6 @@
 void set_option(const char* name, const char* value);
 // Reads the ConfigFilePath file: "name = value" lines with '#' comments.
 void load_parameters();
+// Writes every option's current value as a parameter file that
+// load_parameters reads back to the same settings: 0, or -1 with a message.
+int write_parameters(const char* path);

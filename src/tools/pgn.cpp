@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tools/tool_files.h"
+
 namespace {
 
 bool blank(char c) { return c != 0 && uint8_t(c) <= ' '; }
@@ -185,7 +187,7 @@ void pgn_parse_game(PgnGame& game, char* text) {
 }
 
 int pgn_open(PgnReader& reader, const char* path) {
-    reader.file = fopen(path, "rb");
+    reader.file = open_tool_file(path, "rb");
     reader.carry.clear();
     reader.done = reader.file == nullptr;
     if (!reader.file) return -1;

@@ -11,10 +11,17 @@
 
 namespace {
 
-const char* const CATEGORY_LABELS[CAT_COUNT] = {"pawns:",  "ppawns:", "knights:", "bishops:", "rooks:",
-                                                "queens:", "king:",   "threats:", "special:"};
-// The piece type whose material a category carries; 0 for the positional ones.
-constexpr int CATEGORY_PIECE[CAT_COUNT] = {PAWN, 0, KNIGHT, BISHOP, ROOK, QUEEN, 0, 0, 0};
+// Rows in display order: the pieces with their material, then the king and the other terms.
+struct Row {
+    const char* label;
+    TermCategory category;
+    int piece;  // the piece type whose material the category carries; 0 for none
+};
+constexpr Row ROWS[CAT_COUNT] = {
+    {"pawns:", CAT_PAWNS, PAWN},    {"knights:", CAT_KNIGHTS, KNIGHT}, {"bishops:", CAT_BISHOPS, BISHOP},
+    {"rooks:", CAT_ROOKS, ROOK},    {"queens:", CAT_QUEENS, QUEEN},    {"king:", CAT_KING, 0},
+    {"ppawns:", CAT_PPAWNS, 0},     {"threats:", CAT_THREATS, 0},      {"special:", CAT_SPECIAL, 0},
+};
 
 int taper(Score x, double phase) { return int(eg_of(x) * (1 - phase) + mg_of(x) * phase); }
 
@@ -66,11 +73,11 @@ void eval_display(EvalState& es, const Position& pos, int qscore, int detail) {
         }
 
     printf("           white  black      md\n");
-    for (int cat = 0; cat < CAT_COUNT; cat++) {
-        int t = CATEGORY_PIECE[cat];
-        int white = taper(st.term_totals[WHITE][cat], phase) - mtl[t][WHITE];
-        int black = taper(st.term_totals[BLACK][cat], phase) - mtl[t][BLACK];
-        printf("%-10s  %4d   %4d    %4d\n", CATEGORY_LABELS[cat], white, black, mtl[t][WHITE] - mtl[t][BLACK]);
+    for (const Row& row : ROWS) {
+        int t = row.piece;
+        int white = taper(st.term_totals[WHITE][row.category], phase) - mtl[t][WHITE];
+        int black = taper(st.term_totals[BLACK][row.category], phase) - mtl[t][BLACK];
+        printf("%-10s  %4d   %4d    %4d\n", row.label, white, black, mtl[t][WHITE] - mtl[t][BLACK]);
     }
     print_squares("hung pieces on: ", st.hung_pieces);
     print_squares("free pawns on: ", st.free_pawns);

@@ -20,8 +20,6 @@ int autoplay_reply = 0;
 
 namespace {
 
-constexpr int MAX_DEPTH = 80;
-
 void split_words(const char* line, ConsoleWords& words) {
     words.command[0] = 0;
     words.count = -1;
@@ -76,11 +74,11 @@ void set_fen_command(const char* line) {
 void analyse(const ConsoleWords& words) {
     options.own_book = 0;
     options.time_per_move = 99999;
-    options.depth_limit = MAX_DEPTH;
+    options.depth_limit = MAX_PLY;
     options.limit_mode = 1;
     if (words.count > 0) {
         long long depth = read_int(words.arg(0));
-        options.depth_limit = int16_t(depth <= 0 ? 0 : depth < MAX_DEPTH ? depth : MAX_DEPTH);
+        options.depth_limit = int16_t(depth <= 0 ? 0 : depth < MAX_PLY ? depth : MAX_PLY);
     }
     if (search_state.table_enabled <= 1) {
         search_state.hashfull = 0;

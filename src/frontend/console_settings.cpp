@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr int MAX_DEPTH = 80;
-
 // Seconds, also written minutes:seconds.
 double read_time(const char* text) {
     const char* colon = strchr(text, ':');
@@ -71,9 +69,9 @@ void console_set(const ConsoleWords& w) {
     } else if (!strcmp(name, "level")) {
         set_level(w);
     } else if (!strcmp(name, "depth")) {
-        options.depth_limit = int16_t(value < MAX_DEPTH ? value : MAX_DEPTH);
+        options.depth_limit = int16_t(value < MAX_PLY ? value : MAX_PLY);
     } else if (!strcmp(name, "nodes")) {
-        options.depth_limit = MAX_DEPTH;
+        options.depth_limit = MAX_PLY;
         options.node_limit = uint64_t(value < 0 ? 0 : value);
     } else if (!strcmp(name, "target_nps")) {
         double nps = read_real(text);

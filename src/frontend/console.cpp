@@ -21,6 +21,7 @@ int autoplay_reply = 0;
 namespace {
 
 void split_words(const char* line, ConsoleWords& words) {
+    words.line = line;
     words.command[0] = 0;
     words.count = -1;
     const char* p = line;
@@ -61,8 +62,8 @@ void enter_move(const char* text) {
     show_position();
 }
 
-void set_fen_command(const char* line) {
-    const char* fen = line + strspn(line, " \t") + 3;
+void set_fen_command(const ConsoleWords& words) {
+    const char* fen = words.line + strspn(words.line, " \t") + 3;
     fen += strspn(fen, " \t");
     if (set_game_position(fen) != 0) {
         print_fmt("illegal position: %s", fen);
@@ -146,54 +147,70 @@ void load(const ConsoleWords& words) {
     reset_clocks();
 }
 
+void new_game(const ConsoleWords&) {
+    set_game_position(START_FEN);
+    print_board(game.pos);
+    reset_clocks();
+}
+
+// The engine answers once ("mv"), or plays both sides ("self").
+void engine_move(const ConsoleWords&) {
+    options.own_book = 1;
+    autoplay_reply = 1;
+    request_search();
+}
+
+void self_play(const ConsoleWords&) {
+    options.ponder = 0;
+    autoplay_both = 1;
+    request_search();
+}
+
+void save(const ConsoleWords&) { save_pgn_game("tmp.pgn"); }
+void no_book(const ConsoleWords&) { print_line("no book support yet"); }
+void typed_move(const ConsoleWords& words) { enter_move(words.arg(0)); }
+template <int DETAIL>
+void evaluation(const ConsoleWords&) {
+    console_evaluation(DETAIL);
+}
+template <void (*RUN)()>
+void plain(const ConsoleWords&) {
+    RUN();
+}
+
 struct Command {
     const char* name;
-    void (*run)(const ConsoleWords& words, const char* line);
+    void (*run)(const ConsoleWords& words);
 };
 
 const Command COMMANDS[] = {
-    {"new",
-     [](const ConsoleWords&, const char*) {
-         set_game_position(START_FEN);
-         print_board(game.pos);
-         reset_clocks();
-     }},
-    {"fen", [](const ConsoleWords&, const char* line) { set_fen_command(line); }},
-    {"mv",
-     [](const ConsoleWords&, const char*) {
-         options.own_book = 1;
-         autoplay_reply = 1;
-         request_search();
-     }},
-    {"go", [](const ConsoleWords& w, const char*) { analyse(w); }},
-    {"an", [](const ConsoleWords& w, const char*) { analyse(w); }},
-    {"bd", [](const ConsoleWords&, const char*) { show_position(); }},
-    {"self",
-     [](const ConsoleWords&, const char*) {
-         options.ponder = 0;
-         autoplay_both = 1;
-         request_search();
-     }},
-    {"get", [](const ConsoleWords& w, const char*) { get_test_position(w); }},
-    {"pv", [](const ConsoleWords&, const char*) { console_pv(); }},
-    {"ev", [](const ConsoleWords&, const char*) { console_evaluation(1); }},
-    {"ev2", [](const ConsoleWords&, const char*) { console_network(); }},
-    {"sp", [](const ConsoleWords&, const char*) { console_evaluation(2); }},
-    {"lmr", [](const ConsoleWords&, const char*) { print_selectivity(); }},
-    {"undo", [](const ConsoleWords&, const char*) { take_back(); }},
-    {"[", [](const ConsoleWords&, const char*) { take_back(); }},
-    {"]", [](const ConsoleWords&, const char*) { replay_next(); }},
-    {"test", [](const ConsoleWords&, const char*) { console_keys(); }},
-    {"load", [](const ConsoleWords& w, const char*) { load(w); }},
-    {"save", [](const ConsoleWords&, const char*) { save_pgn_game("tmp.pgn"); }},
-    {"jump", [](const ConsoleWords& w, const char*) { jump(w); }},
-    {"edit", [](const ConsoleWords&, const char*) { console_edit(); }},
-    {"book", [](const ConsoleWords&, const char*) { print_line("no book support yet"); }},
-    {"perft", [](const ConsoleWords& w, const char*) { console_perft(w); }},
-    {"swap", [](const ConsoleWords&, const char*) { console_swap(); }},
-    {"reverse", [](const ConsoleWords&, const char*) { console_reverse(); }},
-    {"set", [](const ConsoleWords& w, const char*) { console_set(w); }},
-    {"move", [](const ConsoleWords& w, const char*) { enter_move(w.arg(0)); }},
+    {"new", new_game},
+    {"fen", set_fen_command},
+    {"mv", engine_move},
+    {"go", analyse},
+    {"an", analyse},
+    {"bd", plain<show_position>},
+    {"self", self_play},
+    {"get", get_test_position},
+    {"pv", plain<console_pv>},
+    {"ev", evaluation<1>},
+    {"ev2", plain<console_network>},
+    {"sp", evaluation<2>},
+    {"lmr", plain<print_selectivity>},
+    {"undo", plain<take_back>},
+    {"[", plain<take_back>},
+    {"]", plain<replay_next>},
+    {"test", plain<console_keys>},
+    {"load", load},
+    {"save", save},
+    {"jump", jump},
+    {"edit", plain<console_edit>},
+    {"book", no_book},
+    {"perft", console_perft},
+    {"swap", plain<console_swap>},
+    {"reverse", plain<console_reverse>},
+    {"set", console_set},
+    {"move", typed_move},
 };
 
 }  // namespace
@@ -212,7 +229,7 @@ void console_command(char* line) {
     }
     if (search_state.search_flags.load() != 0 || !words.command[0]) return;
     for (const Command& c : COMMANDS)
-        if (strcmp(words.command, c.name) == 0) return c.run(words, line);
+        if (strcmp(words.command, c.name) == 0) return c.run(words);
     enter_move(words.command);
 }
 

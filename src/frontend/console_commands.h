@@ -1,8 +1,9 @@
 // The console's larger commands, each in the file of its kind.
 #pragma once
 
-// The words of one console line: the command and up to 8 arguments.
+// One console line and its words: the command and up to 8 arguments.
 struct ConsoleWords {
+    const char* line;
     static constexpr int MAX_ARGS = 8;
     static constexpr int CAPACITY = 128;
     char command[CAPACITY];

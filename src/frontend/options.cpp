@@ -76,13 +76,6 @@ const TextOption text_options[] = {
 
 void reply_number(const char* name, long long value) { print_fmt("info string %s set to %lld", name, value); }
 
-// The strength options all end the same way: a target speed and the Elo it stands for.
-void limit_to_speed(float nps) {
-    search_state.target_nps = nps;
-    options.limit_strength = 1;
-    options.uci_elo = elo_from_nps(nps);
-}
-
 bool set_numeric(const char* name, const char* value) {
     for (const NumericOption& o : numeric_options) {
         if (strcmp(name, o.name) != 0) continue;
@@ -130,6 +123,12 @@ void clear_hash() {
 }
 
 }  // namespace
+
+void limit_to_speed(float nps) {
+    search_state.target_nps = nps;
+    options.limit_strength = 1;
+    options.uci_elo = elo_from_nps(nps);
+}
 
 void set_option(const char* name, const char* value) {
     if (set_numeric(name, value) || set_check(name, value) || set_text(name, value)) return;

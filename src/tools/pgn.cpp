@@ -3,6 +3,11 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+
+#include "board/notation.h"
+#include "core/io.h"
+#include "search/game.h"
 
 #include "tools/tool_files.h"
 
@@ -137,6 +142,34 @@ bool is_blank_line(const std::string& line) {
     return true;
 }
 
+// Does one of the game's tags (the text between '[' and ']') contain the text?
+bool has_tag_containing(const std::string& game_text, const char* wanted) {
+    for (size_t open = game_text.find('['); open != std::string::npos; open = game_text.find('[', open + 1)) {
+        size_t close = game_text.find(']', open);
+        if (close == std::string::npos) return false;
+        if (game_text.substr(open, close - open).find(wanted) != std::string::npos) return true;
+    }
+    return false;
+}
+
+// Puts the parsed game on the board, up to its first move that does not parse.
+void replay_pgn_game(const PgnGame& record) {
+    const char* fen = strlen(record.fen) < 11 ? START_FEN : record.fen;
+    if (set_game_position(fen) != 0) {
+        print_fmt("illegal position: %s", fen);
+        return;
+    }
+    for (int i = 0; i < record.move_count; i++) {
+        Move move;
+        if (!parse_move(game, record.moves[i], move) || play_game_move(move) != 0) {
+            char now[128];
+            write_fen(game.pos, now, 0);
+            print_fmt("can't parse move %d. %s in game #%d  %s", i / 2 + 1, record.moves[i], record.games, now);
+            return;
+        }
+    }
+}
+
 }  // namespace
 
 char* pgn_next_token(char*& p) {
@@ -229,4 +262,46 @@ bool pgn_next_game(PgnReader& reader, std::string& text) {
         if (text.size() > 50) return true;
     }
     return false;
+}
+
+void load_pgn_game(const char* file, const char* tag) {
+    if (!strstr(file, ".pgn") || strlen(tag) < 3) return;
+    PgnReader reader;
+    if (pgn_open(reader, file) != 0) return;
+    auto record = std::make_unique<PgnGame>();
+    std::string text;
+    while (pgn_next_game(reader, text)) {
+        if (!has_tag_containing(text, tag)) continue;
+        pgn_parse_game(*record, text.data());
+        replay_pgn_game(*record);
+        break;
+    }
+    pgn_close(reader);
+    print_fmt("read %d games", record->games);
+    print_line("");
+}
+
+int save_pgn_game(const char* file) {
+    FILE* out = fopen(file, "a");
+    if (!out) return -1;
+    int plies = game.histIndex;
+    rewind_game();
+    fputs("[Event \"Unknown\"]\n", out);
+    char fen[128];
+    write_fen(game.pos, fen, 0);
+    // Without its starting position a game from a set-up could not be read back.
+    if (strcmp(fen, START_FEN) != 0) fprintf(out, "[SetUp \"1\"]\n[FEN \"%s\"]\n", fen);
+    char coordinate[MOVE_TEXT_SIZE], san[MOVE_TEXT_SIZE], san_file[MOVE_TEXT_SIZE], san_rank[MOVE_TEXT_SIZE];
+    for (int i = 0; i < plies; i++) {
+        Move move = game.history[game.histIndex].move;
+        move_texts(game.pos, move, coordinate, san, san_file, san_rank);
+        // Castling is written the way PGN readers expect it: O-O, O-O-O.
+        bool castling = san[0] == 'o';
+        fprintf(out, "%s ", castling ? san_file : san);
+        if (i % 11 == 10) fputc('\n', out);
+        replay_game_move();
+    }
+    fputs("\n\n", out);
+    fclose(out);
+    return 0;
 }

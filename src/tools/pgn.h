@@ -47,3 +47,13 @@ void pgn_close(PgnReader& reader);
 // ";" comments and "%" lines left out); false at the end. Texts of 50
 // characters or fewer are passed over.
 bool pgn_next_game(PgnReader& reader, std::string& text);
+
+// The console's "load": puts on the board the first game of the file (a
+// ".pgn" name) that has a tag line containing `tag` (3 characters or more).
+// A move that does not parse stops the replay with a message; ends with
+// "read %d games".
+void load_pgn_game(const char* file, const char* tag);
+// The console's "save": appends the game to the file (an Event tag, a FEN tag
+// when it did not start from the standard position, the moves in algebraic
+// notation). 0, or -1 when the file cannot be opened. The game is unchanged.
+int save_pgn_game(const char* file);

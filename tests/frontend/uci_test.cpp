@@ -31,12 +31,6 @@ bool in_order(const std::string& output, const std::vector<std::string>& lines) 
     return true;
 }
 
-std::string temp_dir() {
-    char pattern[] = "/tmp/quox-test-XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    return dir ? dir : "/tmp";
-}
-
 }  // namespace
 
 TEST(UciProtocol, IdentificationAndOptionListInOrder) {
@@ -145,7 +139,7 @@ TEST(UciProtocol, SwitchDefaultsAreNotShownUntilASetoption) {
 }
 
 TEST(UciProtocol, ParameterFilesNestAndIgnoreComments) {
-    std::string dir = temp_dir();
+    std::string dir = make_scratch_dir("uci");
     {
         std::ofstream inner(dir + "/inner.cfg");
         inner << "Contempt = 7\n";
@@ -165,7 +159,7 @@ TEST(UciProtocol, ParameterFilesNestAndIgnoreComments) {
 }
 
 TEST(UciProtocol, LogFileRecordsOutputAndCommands) {
-    std::string dir = temp_dir();
+    std::string dir = make_scratch_dir("uci");
     { std::ofstream stale(dir + "/quox.log"); stale << "old contents\n"; }
     std::string out;
     EXPECT_EQ(run_engine({"-log"}, "isready\nquit\n", out, dir), 0);

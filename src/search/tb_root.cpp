@@ -18,15 +18,22 @@ bool tb_root(SearchThread& t, Move& move, int& score) {
     relaxed_store(s.root_tb_result, result);
     if (result == -1) return false;
 
+    // Moves that give the result away leave the search, unless that would
+    // leave nothing: a blessed loss whose every move the tables (counting from
+    // a fresh fifty-move counter) call a plain loss.
+    int child[LIST_CAP], kept = 0;
+    for (int k = 0; k < t.root_count; k++) {
+        make_move(pos, t.root_moves[k].move);
+        child[k] = tb_probe_wdl(pos, 80);
+        unmake_move(pos);
+        kept += child[k] == -1 || 4 - child[k] >= result;
+    }
     char text[600];
     int length = snprintf(text, sizeof text, "info string TB result is %s with moves: ",
                           result == 4 ? "WIN" : result == 0 ? "LOSS" : "DRAW");
     for (int k = 0; k < t.root_count; k++) {
         MoveEntry& e = t.root_moves[k];
-        make_move(pos, e.move);
-        int child = tb_probe_wdl(pos, 80);
-        unmake_move(pos);
-        if (child != -1 && 4 - child < result) {  // the move gives the result away
+        if (kept && child[k] != -1 && 4 - child[k] < result) {
             e.move = MOVE_NONE;
             e.score = -INFINITE_SCORE;
         } else if (length < 480) {

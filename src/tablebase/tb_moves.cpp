@@ -1,5 +1,7 @@
 #include "tablebase/tb_moves.h"
 
+#include <utility>
+
 #include "board/attacks.h"
 
 namespace {
@@ -7,7 +9,7 @@ namespace {
 int side_to_move(const TbPosition& p) { return p.turn ? WHITE : BLACK; }
 uint64_t men_of(const TbPosition& p, int color) { return color == WHITE ? p.white : p.black; }
 
-uint64_t& kind_of(TbPosition& p, int type) {
+const uint64_t& kind_of(const TbPosition& p, int type) {
     switch (type) {
         case PAWN: return p.pawns;
         case KNIGHT: return p.knights;
@@ -17,6 +19,7 @@ uint64_t& kind_of(TbPosition& p, int type) {
         default: return p.kings;
     }
 }
+uint64_t& kind_of(TbPosition& p, int type) { return const_cast<uint64_t&>(kind_of(std::as_const(p), type)); }
 
 int type_on(const TbPosition& p, int sq) {
     uint64_t b = square_bb(sq);
@@ -94,7 +97,7 @@ TbPosition tb_position_from(const Position& pos, int rule50) {
 }
 
 uint64_t tb_pieces(const TbPosition& pos, int color, int type) {
-    return kind_of(const_cast<TbPosition&>(pos), type) & men_of(pos, color);
+    return kind_of(pos, type) & men_of(pos, color);
 }
 
 TbMove* tb_gen_captures(const TbPosition& pos, TbMove* list) { return generate(pos, list, true); }

@@ -87,7 +87,7 @@ TEST(Root, OnlyMoveEnPassantOutranksATableDraw) {
     EXPECT_EQ(only_move.success, 2);
 }
 
-TEST(Root, DtzMoveWinsQuickestLosesSlowestDrawsTheSameWay) {
+TEST(Root, DtzMoveWinsQuickestResistsLongestDrawsAlike) {
     use_tables();
     EXPECT_FALSE(root_choice("8/8/8/8/8/2k5/Q7/4K3 w - - 9 1").chosen);
 
@@ -124,4 +124,23 @@ TEST(Root, DtzMoveWinsQuickestLosesSlowestDrawsTheSameWay) {
     chosen = std::find_if(values.begin(), values.end(), [&](auto& e) { return e.first == c.move; });
     EXPECT_EQ(chosen->second, 0);
     EXPECT_EQ(root_choice(draw).move, c.move);
+}
+
+// Tables that call every move of a blessed loss a plain loss (as a fresh
+// fifty-move counter can near the boundary) must not leave the root empty.
+TEST(Root, RootListNeverLosesEveryMove) {
+    std::string dir = make_scratch_dir("tb");
+    write_uniform_table(dir, "KQRNvKB", 4, 1);
+    write_uniform_table(dir, "KQRNvK", 4, 0);
+    EngineProcess engine({"-tbpath", dir, "-hash", "16"});
+    engine.send_line("position fen 4k1b1/8/8/8/8/8/8/KQRN4 b - - 0 1");
+    engine.send_line("go depth 3");
+    std::vector<std::string> lines;
+    ASSERT_TRUE(engine.wait_for("bestmove", &lines));
+    bool listed = false;
+    for (const std::string& l : lines)
+        listed |= l.rfind("info string TB result is DRAW with moves: ", 0) == 0 && l.find("g8f7 ") != std::string::npos;
+    EXPECT_TRUE(listed);
+    const std::string& best = lines.back();
+    EXPECT_TRUE(best.rfind("bestmove e8", 0) == 0 || best.rfind("bestmove g8", 0) == 0) << best;
 }

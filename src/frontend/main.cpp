@@ -1,6 +1,7 @@
 // Program entry: the start-up order, the switches, and exactly one mode.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "board/attacks.h"
@@ -17,6 +18,7 @@
 #include "search/state.h"
 #include "search/thread.h"
 #include "search/tt.h"
+#include "tablebase/registry.h"
 #include "tools/bench.h"
 #include "tools/book_builder.h"
 #include "tools/data_tools.h"
@@ -125,14 +127,16 @@ int main(int argc, char** argv) {
     if (options.config_file[0]) load_parameters();
     open_log_file();
 
-    // 16. The evaluation: parameters, then the network.
+    // 16. The evaluation: parameters, then the network; the tablebases.
     init_eval_params();
     load_param_text(default_param_text);
     load_network();
+    if (strlen(options.syzygy_path) > 1) tb_setup();
 
     // 17-18. Exactly one mode, then release everything.
     int code = run_mode(cmd, argc, argv);
     tt_free();
+    tb_free();
     free_search_threads();
     close_log_file();
     return code;

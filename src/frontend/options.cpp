@@ -11,6 +11,7 @@
 #include "search/rating.h"
 #include "search/state.h"
 #include "search/tt.h"
+#include "tablebase/registry.h"
 
 namespace {
 
@@ -111,6 +112,7 @@ bool set_text(const char* name, const char* value) {
         print_fmt("info string %s set to '%s'", name, o.field);
         if (o.field == options.config_file) load_parameters();
         if (o.field == options.nn_file) load_network();
+        if (o.field == options.syzygy_path) tb_setup();
         return true;
     }
     return false;

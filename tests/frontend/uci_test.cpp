@@ -31,12 +31,6 @@ bool in_order(const std::string& output, const std::vector<std::string>& lines) 
     return true;
 }
 
-std::string temp_dir() {
-    char pattern[] = "/tmp/quox-test-XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    return dir ? dir : "/tmp";
-}
-
 }  // namespace
 
 TEST(UciProtocol, IdentificationAndOptionListInOrder) {
@@ -145,7 +139,7 @@ TEST(UciProtocol, SwitchDefaultsAreNotShownUntilASetoption) {
 }
 
 TEST(UciProtocol, ParameterFilesNestAndIgnoreComments) {
-    std::string dir = temp_dir();
+    std::string dir = make_scratch_dir("uci");
     {
         std::ofstream inner(dir + "/inner.cfg");
         inner << "Contempt = 7\n";
@@ -185,7 +179,7 @@ TEST(UciProtocol, WrittenParameterFileRestoresEveryOption) {
 }
 
 TEST(UciProtocol, LogFileRecordsOutputAndCommands) {
-    std::string dir = temp_dir();
+    std::string dir = make_scratch_dir("uci");
     { std::ofstream stale(dir + "/quox.log"); stale << "old contents\n"; }
     std::string out;
     EXPECT_EQ(run_engine({"-log"}, "isready\nquit\n", out, dir), 0);
@@ -285,4 +279,17 @@ TEST(UciProtocol, MissingNetworkFileEndsTheProgramCleanly) {
               std::string::npos)
         << out;
     EXPECT_EQ(out.find("readyok"), std::string::npos);
+}
+
+TEST(UciProtocol, SyzygyPathOptionRegistersTheTables) {
+    const std::string tables = shared_path("syzygy");
+    EngineProcess engine({"-quiet", "-tbx"});  // folders this machine does not have: nothing found
+    auto lines = transcript(engine, "isready\n", "readyok");
+    EXPECT_EQ(lines.front(), "info string Found 0 WDL, 0 DTM and 0 DTZ tablebase files. Largest 0-men");
+    lines = transcript(engine, "setoption name SyzygyPath value " + tables + "\n", "info string Found");
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 2, lines.end()),
+              (std::vector<std::string>{"info string SyzygyPath set to '" + tables + "'",
+                                        "info string Found 51 WDL, 0 DTM and 47 DTZ tablebase files. Largest 5-men"}));
+    lines = transcript(engine, "setoption name SyzygyPath value <empty>\nisready\n", "readyok");
+    EXPECT_EQ(lines, (std::vector<std::string>{"info string SyzygyPath set to '<empty>'", "readyok"}));
 }

@@ -7,6 +7,8 @@ MAKEFLAGS += --no-print-directory
 #   make EXE=name   release build, binary copied to ./name
 #   make train      the train build, binary ./quox-train (-train and -train2 work)
 #   make debug | sanitize | tsan | portable
+#   make fuzz       the libFuzzer harnesses (clang), build/fuzz/fuzz_*
+#   make fuzz-run   every harness for FUZZ_SECONDS each (default 600); FUZZ=name runs one
 
 JOBS     ?= $(shell nproc)
 EXE      ?= quox
@@ -14,7 +16,11 @@ BUILD    := build
 CMAKE    := cmake
 CTEST    := ctest --output-on-failure -j $(JOBS)
 
-.PHONY: all release run test test-fast test-slow test-sanitize test-tsan debug sanitize tsan portable train clean
+FUZZ_SECONDS ?= 600
+FUZZ ?=
+
+.PHONY: all release run test test-fast test-slow test-sanitize test-tsan test-fuzz debug sanitize tsan portable train \
+	fuzz fuzz-run clean
 
 all: release
 	@cp $(BUILD)/release/quox $(EXE)
@@ -32,8 +38,9 @@ run: all
 	./$(EXE)
 
 # Release build with every fast test, the same tests under ASan+UBSan, and
-# the multi-threaded searches under ThreadSanitizer.
-test: test-fast test-sanitize test-tsan
+# the multi-threaded searches under ThreadSanitizer, and a short run of
+# every fuzz harness.
+test: test-fast test-sanitize test-tsan test-fuzz
 
 test-fast:
 	@$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -50,6 +57,23 @@ test-slow:
 	@$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@$(CMAKE) --build $(BUILD)/release -j $(JOBS)
 	cd $(BUILD)/release && $(CTEST) -L slow
+
+# A short run of every harness from its seeds; skipped without clang.
+test-fuzz:
+	@if command -v clang++ >/dev/null; then \
+		$(MAKE) fuzz && python3 tests/fuzz/fuzz.py run $(BUILD)/fuzz 20; \
+	else \
+		echo "fuzz harnesses skipped: clang++ is not installed"; \
+	fi
+
+fuzz:
+	@$(CMAKE) -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUOX_FUZZ=ON \
+		-DCMAKE_CXX_COMPILER=clang++ -DCMAKE_ASM_COMPILER=clang >/dev/null
+	@$(CMAKE) --build $(BUILD)/fuzz -j $(JOBS) --target fuzzers
+	@python3 tests/fuzz/fuzz.py seeds $(BUILD)/fuzz ../shared
+
+fuzz-run: fuzz
+	python3 tests/fuzz/fuzz.py run $(BUILD)/fuzz $(FUZZ_SECONDS) $(FUZZ)
 
 debug:
 	@$(CMAKE) -S . -B $(BUILD)/debug -DCMAKE_BUILD_TYPE=Debug >/dev/null

@@ -159,7 +159,7 @@ TEST(UciProtocol, ParameterFilesNestAndIgnoreComments) {
 }
 
 TEST(UciProtocol, WrittenParameterFileRestoresEveryOption) {
-    const std::string dir = temp_dir();
+    const std::string dir = make_scratch_dir("uci");
     const std::vector<std::string> settings = {  // every option away from its default
         "Hash = 3", "Threads = 3", "MoveOverhead = 70", "Contempt = -12", "Selectivity = 120", "MultiPV = 4",
         "OwnBook_Variety = 60", "OwnBook_Depth = 12", "OwnBook2_Depth = 8", "UCI_Elo = 2100", "SyzygyProbeDepth6 = 9",
@@ -200,7 +200,7 @@ TEST(UciProtocol, ExitCodesAndGreeting) {
     EXPECT_NE(out.find("Need to compile with 'make train_'"), std::string::npos);
     EXPECT_EQ(run_engine({"-train", "x.bin", "0"}, "", out), 1);
     EXPECT_EQ(out.find("Need to compile"), std::string::npos);
-    const std::string dir = temp_dir();
+    const std::string dir = make_scratch_dir("uci");
     EXPECT_EQ(run_engine({"-nps", "1000000", "-quiet", "-mkconfig"}, "", out, dir), 0);
     EXPECT_EQ(out, "Elo= 3349\nwrote parameters to quox.cfg\n");
     EXPECT_EQ(run_engine({"-nps", "10000", "-quiet", "-mkconfig", "other.cfg"}, "", out, dir), 0);

@@ -29,6 +29,11 @@ TEST(GameDriver, DrawsByRuleAreClaimedWithoutABestMove) {
         EXPECT_TRUE(draw) << position;
         EXPECT_FALSE(best) << position;
     }
+    // A ponder search is the interface's, not a claim: its "stop" still gets a move.
+    engine.send_line(drawn[0]);
+    engine.send_line("go ponder wtime 1000 btime 1000");
+    engine.send_line("stop");
+    EXPECT_TRUE(engine.wait_for("bestmove"));
     // One repetition short of threefold: the engine plays on.
     engine.send_line("position startpos moves g1f3 g8f6 f3g1 f6g8");
     engine.send_line("go depth 5");

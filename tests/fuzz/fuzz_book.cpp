@@ -6,22 +6,11 @@
 #include "fuzz_support.h"
 #include "search/game.h"
 
-namespace {
-
-const char* const POSITIONS[] = {
-    "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
-    "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1",
-    "rnbqkbnr/ppp1pppp/8/3p4/4P3/8/PPPP1PPP/RNBQKBNR w KQkq d6 0 2",
-    "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR b KQkq d3 0 1",
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ThreadBoard& tb = fuzz_start_engine();
     static const std::string path = fuzz_scratch_dir() + "/book.bin";
     fuzz_write_file(path, data, size);
-    for (const char* fen : POSITIONS) {
+    for (const char* fen : FUZZ_OPENINGS) {
         if (set_game_position(fen) != 0) abort();
         book_probe(tb, path.c_str());
     }

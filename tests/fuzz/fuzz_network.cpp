@@ -9,16 +9,6 @@
 #include "eval/nn/network.h"
 #include "fuzz_support.h"
 
-namespace {
-
-const char* const POSITIONS[] = {
-    "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
-    "r1bq1rk1/pp2nppp/2n1p3/3pP3/2pP4/P1P2N2/2P1BPPP/R1BQK2R w KQ - 0 9",
-    "8/5k2/8/3K4/8/8/2Q5/8 b - - 0 1",
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ThreadBoard& tb = fuzz_start_engine();
     static const std::string path = fuzz_scratch_dir() + "/fuzzed.net";
@@ -26,10 +16,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     copy_text(options.nn_file, sizeof options.nn_file, path.c_str());
     load_network();
     static NNState nn{};
-    for (const char* fen : POSITIONS) {
+    // The openings, and an ending for the output buckets of little material.
+    for (const char* fen : FUZZ_OPENINGS) {
         if (set_fen(tb.pos, fen) != 0) abort();
         nn.eval_ply = 0;
         nn_evaluate(nn, tb.pos);
     }
+    if (set_fen(tb.pos, "8/5k2/8/3K4/8/8/2Q5/8 b - - 0 1") != 0) abort();
+    nn.eval_ply = 0;
+    nn_evaluate(nn, tb.pos);
     return 0;
 }

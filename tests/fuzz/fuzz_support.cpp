@@ -16,18 +16,17 @@
 #include "search/thread.h"
 #include "search/tt.h"
 
+const char* const FUZZ_OPENINGS[4] = {
+    "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
+    "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1",
+    "rnbqkbnr/ppp1pppp/8/3p4/4P3/8/PPPP1PPP/RNBQKBNR w KQkq d6 0 2",
+    "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR b KQkq d3 0 1",
+};
+
 ThreadBoard& fuzz_start_engine() {
     static bool started = [] {
-        init_thread_board(game);
-        if (prepare_thread(0) != 0) abort();
-        init_tables();
-        init_kpk_table();
-        set_default_options();
-        search_state.clock[0] = search_state.clock[1] = 5.0f;
-        search_state.target_time = 1.0f;
-        search_state.table_enabled = 1;
+        if (start_engine_records() != 0) abort();
         options.hash_mb = 2;
-        save_settings();
         if (!tt_allocate()) abort();
         init_eval_params();
         load_param_text(default_param_text);

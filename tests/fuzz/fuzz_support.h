@@ -11,6 +11,8 @@
 // thread's record, default options, a small hash table, evaluation and
 // network), once per process. Returns the game record.
 ThreadBoard& fuzz_start_engine();
+// The start position and three first moves: the book seeds hold their keys.
+extern const char* const FUZZ_OPENINGS[4];
 // A scratch directory of this process, made on first use.
 const std::string& fuzz_scratch_dir();
 // Writes the bytes to path, replacing the file.

@@ -8,6 +8,7 @@
 #include "board/notation.h"
 #include "eval/params.h"
 #include "evaluate_support.h"
+#include "nn_helpers.h"
 #include "core/settings.h"
 #include "search/state.h"
 
@@ -128,35 +129,50 @@ TEST(EvaluateAdjustments, FiftyMoveScaling) {
     init_eval_tests();
 }
 
-TEST(EvaluateAdjustments, ContemptSlopeWithFullMaterial) {
+// Contempt = Contempt x phase / 8192 + slope x (phase - 4096) / 4096, for the
+// root side and against the other; only once the game (not the evaluating
+// thread's own line) is past its fourth ply, and never in analysis.
+TEST(EvaluateAdjustments, ContemptByPhaseRootSideAndGamePlies) {
     init_eval_tests();
     only_stm_bonus();
-    EvalCase c(START_FEN);
-    for (const char* m : {"g1f3", "g8f6", "f3g1", "f6g8", "g1f3"}) {
-        char text[16];
+    eval_context = {};
+    eval_context.game_plies = 5;
+    eval_context.root_side = WHITE;
+    const char* rooks = "4k3/pp3r2/8/8/8/8/PP3R2/4K3 w - -";  // phase 2 x 550 + 2 x 400 = 1900
+    const struct { const char* fen; int contempt, term; } cases[] = {
+        {START_FEN, 0, 15},  {START_FEN, 40, 55},  // phase capped at 8192
+        {rooks, 0, -8},      {rooks, 40, 1},       {rooks, -150, -42},  // -34 and 15 x -2196 / 4096 = -8
+    };
+    for (const auto& c : cases) {
+        options.contempt = int16_t(c.contempt);
+        EvalCase e(c.fen);
+        EXPECT_EQ(e.eval(), 100 + c.term) << c.fen << " contempt " << c.contempt;
+        e.tb->pos.side = BLACK;
+        EXPECT_EQ(e.eval(), 100 - c.term) << c.fen << " contempt " << c.contempt;
+    }
+
+    // The game's ply count decides, whatever the evaluating record has played.
+    options.contempt = 40;
+    EvalCase helper(START_FEN);  // a helper's copy: no plies of its own
+    eval_context.game_plies = 4;
+    EXPECT_EQ(helper.eval(), 100);
+    eval_context.game_plies = 5;
+    EXPECT_EQ(helper.eval(), 155);
+    EvalCase deep(START_FEN);
+    for (const char* m : {"Nf3", "Nf6", "Ng1", "Ng8", "Nc3", "Nc6"}) {
+        char text[8];
         strcpy(text, m);
         Move move;
-        ASSERT_TRUE(parse_move(*c.tb, text, move));
-        make_game_move(*c.tb, move);
+        ASSERT_TRUE(parse_move(*deep.tb, text, move));
+        make_game_move(*deep.tb, move);
     }
-    ASSERT_EQ(c.tb->histIndex, 5);
-    c.tb->pos.fifty = 0;  // the fifty-move scaling is tested on its own
-    eval_context = {};
-    eval_context.game_plies = c.tb->histIndex;
-    eval_context.root_side = BLACK;
-    EXPECT_EQ(c.eval(), 100 + 15);  // contempt 0, slope 15 at phase 8192
-    eval_context.root_side = WHITE;
-    EXPECT_EQ(c.eval(), 100 - 15);
-    options.contempt = 40;
-    EXPECT_EQ(c.eval(), 100 - 55);
+    deep.tb->pos.fifty = 0;  // the fifty-move scaling is tested on its own
+    eval_context.game_plies = 2;
+    EXPECT_EQ(deep.eval(), 100);
+    eval_context.game_plies = 40;
     eval_context.analysis = 1;
-    EXPECT_EQ(c.eval(), 100);
+    EXPECT_EQ(deep.eval(), 100);
     eval_context = {};
-    options.contempt = 0;
-
-    // Phase 4096 gives no slope term; below it the term turns against the root side.
-    EvalCase half("4k3/8/8/8/8/8/8/4K3 w - -");
-    EXPECT_EQ(half.eval(), 0);  // a rule: no contempt either
     init_eval_tests();
 }
 
@@ -172,5 +188,32 @@ TEST(EvaluateAdjustments, NoiseIsKeyedByPositionAndSeed) {
     EXPECT_EQ(c.eval(), v);  // the same position gives the same noise
     options.eval_noise = 0;
     eval_context.noise_seed = 0;
+    init_eval_tests();
+}
+
+// The network's score, corrected in two drawish endings: opposite-coloured
+// bishops without rooks or queens lose a quarter, queen against rook half.
+TEST(EvaluateNetwork, DrawishEndingCorrections) {
+    init_eval_tests();
+    install_embedded_network();
+    options.use_nn = 1;
+    eval_context = {};
+    // '4': less a quarter, '2': halved, '-': the network's score as it is.
+    const struct { const char* fen; char correction; } cases[] = {
+        {"4k3/p3b3/8/8/8/8/P1B5/4K3 w - -", '4'},   // c2 light, e7 dark
+        {"4k3/p3b3/8/8/8/8/P1B5/4K3 b - -", '4'},
+        {"4k3/p3bn2/8/8/8/8/P1B5/4K3 w - -", '4'},  // a knight beside them changes nothing
+        {"4k3/p2b4/8/8/8/8/P1B5/4K3 w - -", '-'},   // d7 is light too
+        {"4k3/p3b3/8/8/8/8/P1B5/R3K3 w - -", '-'},  // a rook on the board
+        {"3rk3/8/8/8/8/8/8/3QK3 w - -", '2'},
+        {"3qk3/8/8/8/8/8/8/3RK3 w - -", '2'},
+        {"3rk3/8/8/8/8/8/P7/3QK3 w - -", '-'},      // a pawn more: not the bare ending
+    };
+    for (const auto& c : cases) {
+        EvalCase e(c.fen);
+        const int v = nne_score(*e.es, e.tb->pos);
+        EXPECT_NE(v, 0) << c.fen;
+        EXPECT_EQ(e.eval(), c.correction == '4' ? v - v / 4 : c.correction == '2' ? v / 2 : v) << c.fen << " network " << v;
+    }
     init_eval_tests();
 }

@@ -190,6 +190,9 @@ TEST(UciProtocol, ExitCodesAndGreeting) {
     EXPECT_EQ(out, "Elo= 3349\n");
     EXPECT_EQ(run_engine({"-nps", "10000", "-quiet", "-mkconfig"}, "", out), 0);
     EXPECT_EQ(out, "Elo= 2728\n");
+    // A mode whose work this build does not have does not pretend to have run.
+    EXPECT_EQ(run_engine({"-quiet", "-prune_nn"}, "", out), 1);
+    EXPECT_EQ(out, "mode 16 is not available in this build\n");
 }
 
 TEST(UciProtocol, RandomAndTruncatedLinesNeverBreakTheEngine) {
@@ -264,4 +267,49 @@ TEST(UciProtocol, MissingNetworkFileEndsTheProgramCleanly) {
               std::string::npos)
         << out;
     EXPECT_EQ(out.find("readyok"), std::string::npos);
+}
+
+// "go searchmoves" restricts the root to the listed legal moves (also with
+// MultiPV); unknown and illegal words are left out, and a list with no legal
+// move leaves every move in. The black queen hangs: Qxd5 is the only good move.
+TEST(UciProtocol, SearchmovesRestrictsTheRootMoves) {
+    EngineProcess engine;
+    auto best = [&](const std::string& go, std::vector<std::string>* seen = nullptr) {
+        engine.send_line("position fen 4k3/8/8/3q4/8/8/8/3QK3 w - -");
+        engine.send_line(go);
+        std::vector<std::string> lines;
+        EXPECT_TRUE(engine.wait_for("bestmove", &lines, 30000)) << go;
+        if (seen) *seen = lines;
+        return lines.empty() ? "" : lines.back().substr(0, 13);
+    };
+    EXPECT_EQ(best("go depth 5"), "bestmove d1d5");
+    EXPECT_EQ(best("go depth 5 searchmoves e1f1"), "bestmove e1f1");
+    EXPECT_EQ(best("go searchmoves e1f2 e1e9 zz d1d2 depth 5"), "bestmove d1d2");
+    EXPECT_EQ(best("go depth 5 searchmoves e1e3 h1h8"), "bestmove d1d5");
+    engine.send_line("setoption name MultiPV value 2");
+    std::vector<std::string> seen;
+    EXPECT_EQ(best("go depth 4 searchmoves e1f1 d1d2", &seen), "bestmove d1d2");
+    int lines = 0;
+    for (const std::string& line : seen) {
+        size_t pv = line.find(" pv ");
+        if (line.rfind("info multipv", 0) != 0 || pv == std::string::npos) continue;
+        EXPECT_TRUE(line.substr(pv + 4, 4) == "e1f1" || line.substr(pv + 4, 4) == "d1d2") << line;
+        lines++;
+    }
+    EXPECT_GE(lines, 8);
+}
+
+// A table that cannot be allocated is reported before the program ends: with
+// exit code 1 at start-up, -1 when the Hash option asks for it during play.
+TEST(UciProtocol, HashThatCannotBeAllocatedIsReported) {
+#ifdef QUOX_SANITIZED
+    GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
+#endif
+    const std::string limited = "ulimit -v 1500000; exec " + engine_binary() + " -quiet ";
+    std::string out;
+    EXPECT_EQ(run_engine({"-c", limited + "-hash 4096"}, "", out, "", 30000, "/bin/sh"), 1);
+    EXPECT_EQ(out, "info string can't allocate 4096 MB for the hash table\n");
+    EXPECT_EQ(run_engine({"-c", limited}, "setoption name Hash value 2048\nisready\n", out, "", 30000, "/bin/sh"), 255);
+    EXPECT_EQ(out.substr(out.find("info string Hash")),
+              "info string Hash set to 2048\ninfo string can't allocate 2048 MB for the hash table\n");
 }

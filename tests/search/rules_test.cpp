@@ -23,11 +23,6 @@ void build_with(int selectivity_percent, int fp_depth = 4, int sep_depth = 3) {
 
 std::vector<int> margins(const int32_t (&table)[8]) { return std::vector<int>(table + 1, table + 8); }
 
-constexpr auto NO_THREAT = [] { return false; };
-constexpr auto THREAT = [] { return true; };
-constexpr auto SEE_OK = [] { return false; };
-constexpr auto SEE_FAILS = [] { return true; };
-
 }  // namespace
 
 TEST(SearchRules, SelectivityMargins) {
@@ -101,68 +96,54 @@ TEST(SearchRules, TableScoresCutoffsAndTheWindowClamp) {
     EXPECT_EQ(clamp_to_window(-8500, 100, 200), -8500);
 }
 
+// Each row: what the node knows, whether a piece is threatened, and the plan:
+// N null move, R razor, C static cut-off, I internal deepening, S search; '+'
+// when the search loses a ply without a hash move. FP_depth 4, SEP_depth 3, NMP_depth 3.
 TEST(SearchRules, PlanOfANodeBeforeItsMoves) {
-    build_with(100);  // FP_depth 4, SEP_depth 3, NMP_depth 3
-    // depth, eval, alpha, beta, node type, fifty, table depth, in check, pieces, fail-low predicted, after null
-    const NodeFacts base{5, 20, -1, 0, CUT_NODE, 0, -128, false, true, false, false};
-    auto plan = [&](auto change, auto threat) {
-        NodeFacts f = base;
-        change(f);
-        return plan_node(f, threat);
+    build_with(100);
+    const int CUT = CUT_NODE, ALL = ALL_NODE, PV = PV_NODE;
+    const struct { NodeFacts f; bool threat; const char* plan; } cases[] = {
+        // depth, eval, alpha, beta, type, fifty, table depth, in check, pieces, fail-low predicted, after null
+        // Null move: eval above beta + 14 at an expected cut node with pieces, not after a null move.
+        {{5, 20, -1, 0, CUT, 0, -128, false, true, false, false}, false, "N+"},
+        {{5, 14, -1, 0, CUT, 0, -128, false, true, false, false}, false, "S+"},
+        {{5, 20, -1, 0, CUT, 0, -128, false, true, false, true}, false, "S+"},
+        {{5, 20, -1, 0, CUT, 0, -128, false, false, false, false}, false, "S+"},
+        {{5, 20, -1, 0, CUT, 0, -128, false, true, true, false}, false, "S+"},
+        {{5, 20, -1, 0, ALL, 0, -128, false, true, false, false}, false, "S+"},
+        // In check, or near the fifty-move draw (fifty + depth > 99): nothing, not even the reduction.
+        {{5, 20, -1, 0, CUT, 0, -128, true, true, false, false}, false, "S"},
+        {{5, 20, -1, 0, CUT, 95, -128, false, true, false, false}, false, "S"},
+        {{5, 20, -1, 0, CUT, 94, -128, false, true, false, false}, false, "N+"},
+        // Razoring: depth <= 4, eval <= alpha - 100 x depth, alpha <= 2999, not at PV nodes.
+        {{2, -200, 0, 1, CUT, 0, -128, false, true, false, false}, false, "R"},
+        {{4, -400, 0, 1, ALL, 0, -128, false, true, false, false}, false, "R"},
+        {{2, -199, 0, 1, ALL, 0, -128, false, true, false, false}, false, "S+"},
+        {{5, -900, 0, 1, ALL, 0, -128, false, true, false, false}, false, "S+"},
+        {{2, 0, 3000, 3001, ALL, 0, -128, false, true, false, false}, false, "S+"},
+        {{2, -500, 0, 1, PV, 0, -128, false, true, false, false}, false, "S+"},
+        // Static pruning: depth <= 3, eval >= beta + 50 x depth, beta >= -2999, expected cut nodes;
+        // it cuts unless something is threatened, and then tries the null move from NMP_depth on.
+        {{3, 150, -1, 0, CUT, 0, -128, false, true, false, false}, false, "C"},
+        {{3, 150, -1, 0, CUT, 0, -128, false, true, false, false}, true, "N+"},
+        {{2, 100, -1, 0, CUT, 0, -128, false, true, false, false}, true, "S+"},
+        {{3, 149, -1, 0, CUT, 0, -128, false, true, false, false}, false, "N+"},  // below the margin
+        {{2, 99, -1, 0, CUT, 0, -128, false, true, false, false}, false, "S+"},
+        {{3, 3150, -3001, -3000, CUT, 0, -128, false, true, false, false}, false, "N+"},
+        // Internal deepening at PV nodes from depth 4 whose table depth is below depth - 3.
+        {{4, 20, -1, 0, PV, 0, 0, false, true, false, false}, false, "I"},
+        {{4, 20, -1, 0, PV, 0, 1, false, true, false, false}, false, "S+"},
+        {{3, 20, -1, 0, PV, 0, -128, false, true, false, false}, false, "S+"},
     };
-    auto action = [&](auto change) { return plan(change, NO_THREAT).action; };
-
-    // Null move: eval above beta + 14 at an expected cut node with pieces, not after a null move.
-    EXPECT_EQ(action([](NodeFacts&) {}), NODE_NULL_MOVE);
-    EXPECT_TRUE(plan([](NodeFacts&) {}, NO_THREAT).reduce);
-    EXPECT_EQ(action([](NodeFacts& f) { f.eval = 14; }), NODE_SEARCH);
-    EXPECT_EQ(action([](NodeFacts& f) { f.after_null = true; }), NODE_SEARCH);
-    EXPECT_EQ(action([](NodeFacts& f) { f.has_pieces = false; }), NODE_SEARCH);
-    EXPECT_EQ(action([](NodeFacts& f) { f.predicts_fail_low = true; }), NODE_SEARCH);
-    EXPECT_EQ(action([](NodeFacts& f) { f.node_type = ALL_NODE; }), NODE_SEARCH);
-    // In check, or near the fifty-move draw: nothing, not even the reduction.
-    for (auto off : {+[](NodeFacts& f) { f.in_check = true; }, +[](NodeFacts& f) { f.fifty = 95; }}) {
-        EXPECT_EQ(action(off), NODE_SEARCH);
-        EXPECT_FALSE(plan(off, NO_THREAT).reduce);
+    for (const auto& c : cases) {
+        const NodePlan plan = plan_node(c.f, [&] { return c.threat; });
+        const std::string got = std::string(1, "SRCNI"[plan.action]) + (plan.reduce ? "+" : "");
+        EXPECT_EQ(got, c.plan) << "depth " << c.f.depth << " eval " << c.f.eval << " type " << c.f.node_type;
     }
-    EXPECT_EQ(action([](NodeFacts& f) { f.fifty = 94; }), NODE_NULL_MOVE);  // 94 + 5 = 99
-
-    // Razoring: depth <= 4, eval <= alpha - 100 x depth, alpha <= 2999, not at PV nodes.
-    auto razor = [](int depth, int eval, int alpha, int node_type) {
-        return [=](NodeFacts& f) { f.depth = depth, f.eval = eval, f.alpha = alpha, f.beta = alpha + 1, f.node_type = node_type; };
-    };
-    EXPECT_EQ(action(razor(2, -200, 0, CUT_NODE)), NODE_RAZOR);
-    EXPECT_EQ(action(razor(4, -400, 0, ALL_NODE)), NODE_RAZOR);
-    EXPECT_EQ(action(razor(2, -199, 0, ALL_NODE)), NODE_SEARCH);
-    EXPECT_EQ(action(razor(5, -900, 0, ALL_NODE)), NODE_SEARCH);
-    EXPECT_EQ(action(razor(2, 0, 3000, ALL_NODE)), NODE_SEARCH);
-    EXPECT_EQ(action(razor(2, -500, 0, PV_NODE)), NODE_SEARCH);
-
-    // Static pruning: depth <= 3, eval >= beta + 50 x depth, beta >= -2999, expected cut nodes only;
-    // it cuts unless something is threatened, and then tries the null move from NMP_depth on.
-    auto sep = [](int depth, int eval) { return [=](NodeFacts& f) { f.depth = depth, f.eval = eval; }; };
-    EXPECT_EQ(action(sep(3, 150)), NODE_STATIC_CUTOFF);
-    EXPECT_EQ(plan(sep(3, 150), THREAT).action, NODE_NULL_MOVE);
-    EXPECT_EQ(plan(sep(2, 100), THREAT).action, NODE_SEARCH);
-    EXPECT_TRUE(plan(sep(2, 100), THREAT).reduce);
-    EXPECT_EQ(action(sep(3, 149)), NODE_NULL_MOVE);   // below the margin: the plain null move
-    EXPECT_EQ(action(sep(2, 99)), NODE_SEARCH);       // ... which needs depth 3
+    // The threat test runs only when it decides: not without pieces, not when the table expects a fail-low.
     int asked = 0;
-    auto counted = [&] { return ++asked, false; };
-    EXPECT_EQ(plan([](NodeFacts& f) { f.depth = 3, f.eval = 150, f.has_pieces = false; }, counted).action, NODE_SEARCH);
-    EXPECT_EQ(plan([](NodeFacts& f) { f.depth = 3, f.eval = 150, f.predicts_fail_low = true; }, counted).action,
-              NODE_SEARCH);
-    EXPECT_EQ(asked, 0);  // the threat test runs only when it decides
-
-    // Internal deepening at PV nodes from depth 4 whose table depth is below depth - 3.
-    auto pv = [](int depth, int table_depth) {
-        return [=](NodeFacts& f) { f.depth = depth, f.table_depth = table_depth, f.node_type = PV_NODE; };
-    };
-    EXPECT_EQ(action(pv(4, 0)), NODE_INTERNAL_DEEPENING);
-    EXPECT_FALSE(plan(pv(4, 0), NO_THREAT).reduce);
-    EXPECT_EQ(action(pv(4, 1)), NODE_SEARCH);
-    EXPECT_TRUE(plan(pv(4, 1), NO_THREAT).reduce);
-    EXPECT_EQ(action(pv(3, -128)), NODE_SEARCH);
+    for (bool pieces : {false, true}) plan_node(NodeFacts{3, 150, -1, 0, CUT, 0, -128, false, pieces, pieces, false}, [&] { return ++asked, false; });
+    EXPECT_EQ(asked, 0);
 }
 
 TEST(SearchRules, NullMoveReductionAndVerification) {
@@ -172,67 +153,48 @@ TEST(SearchRules, NullMoveReductionAndVerification) {
     EXPECT_TRUE(null_move_needs_verification(6));   // verified at depth 1
 }
 
-TEST(SearchRules, LateMovePruning) {
-    build_with(100);  // LMP_depth 6
-    // depth, node type, best, searched, picker score, in check, improving, tactical, eval above alpha
-    const MoveFacts quiet{2, CUT_NODE, 0, 4, 0, false, false, false, false};
-    auto pruned = [](MoveFacts m, auto see) { return prune_late_move(m, see); };
-    EXPECT_FALSE(pruned(quiet, SEE_OK));  // 4 searched, limit 2 x 2 + 1
-    EXPECT_TRUE(pruned(quiet, SEE_FAILS));
-    MoveFacts late = quiet;
-    late.searched = 5;
-    EXPECT_TRUE(pruned(late, SEE_OK));
-    MoveFacts promising = late;
-    promising.eval_above_alpha = true;  // limit 2 x 2 + 4
-    EXPECT_FALSE(pruned(promising, SEE_OK));
-    promising.searched = 8;
-    EXPECT_TRUE(pruned(promising, SEE_OK));
-    MoveFacts scored = late;
-    scored.picker_score = 32;
-    EXPECT_FALSE(pruned(scored, SEE_OK));
-    scored.picker_score = 31;
-    EXPECT_TRUE(pruned(scored, SEE_OK));
-    // Never at PV nodes, above LMP_depth, or before a move has a real score.
-    for (auto outside : {+[](MoveFacts& m) { m.node_type = PV_NODE; }, +[](MoveFacts& m) { m.depth = 7; },
-                         +[](MoveFacts& m) { m.best = -9100; }}) {
-        MoveFacts m = late;
-        outside(m);
-        EXPECT_FALSE(pruned(m, SEE_FAILS));
-    }
-    MoveFacts guard = late;
-    guard.best = -9099;
-    EXPECT_TRUE(pruned(guard, SEE_OK));
-    // Tactical moves: only at depth 1, only with a picker score up to 99, only when the exchange fails.
-    MoveFacts tactical{1, CUT_NODE, 0, 20, 99, false, false, true, false};
-    EXPECT_TRUE(pruned(tactical, SEE_FAILS));
-    EXPECT_FALSE(pruned(tactical, SEE_OK));
-    tactical.picker_score = 100;
-    EXPECT_FALSE(pruned(tactical, SEE_FAILS));
-    tactical.picker_score = 99, tactical.depth = 2;
-    EXPECT_FALSE(pruned(tactical, SEE_FAILS));
-}
-
-TEST(SearchRules, LateMoveReductions) {
-    build_with(100);  // LMR_depth 3; non-PV [8][6] = 2, PV [8][6] = 1, non-PV [8][1] = 1, [3][30] = 3, [30][30] = 5
-    const MoveFacts base{8, CUT_NODE, 0, 6, 0, false, false, false, false};
-    auto r = [&](auto change, auto see) {
-        MoveFacts m = base;
-        change(m);
-        return late_move_reduction(m, see);
+// Each row: the move's facts, whether its exchange fails, and whether it is
+// pruned (LMP_depth 6) and how much it is reduced (LMR_depth 3; tables
+// non-PV [8][6] = 2, PV [8][6] = 1, non-PV [8][1] = 1, [3][30] = 3, [30][30] = 5).
+TEST(SearchRules, LateMovePruningAndReductions) {
+    build_with(100);
+    const int CUT = CUT_NODE, PV = PV_NODE;
+    const struct { MoveFacts m; bool see_fails; bool pruned; int reduction; } cases[] = {
+        // depth, node type, best, searched, picker score, in check, improving, tactical, eval above alpha
+        {{2, CUT, 0, 4, 0, false, false, false, false}, false, false, 0},  // 4 searched, limit 2 x 2 + 1
+        {{2, CUT, 0, 4, 0, false, false, false, false}, true, true, 0},
+        {{2, CUT, 0, 5, 0, false, false, false, false}, false, true, 0},
+        {{2, CUT, 0, 7, 0, false, false, false, true}, false, false, 0},   // promising: limit 2 x 2 + 4
+        {{2, CUT, 0, 8, 0, false, false, false, true}, false, true, 0},
+        {{2, CUT, 0, 7, 32, false, false, false, false}, false, false, 0},  // promising by its picker score
+        {{2, CUT, 0, 5, 31, false, false, false, false}, false, true, 0},
+        {{2, PV, 0, 9, 0, false, false, false, false}, true, false, 0},   // never at PV nodes,
+        {{7, CUT, 0, 30, 0, false, false, false, false}, false, false, 4},  // above LMP_depth,
+        {{2, CUT, -9100, 9, 0, false, false, false, false}, true, false, 0},  // or before a real score
+        {{2, CUT, -9099, 9, 0, false, false, false, false}, false, true, 0},
+        {{1, CUT, 0, 20, 99, false, false, true, false}, true, true, 0},  // tactical: depth 1, score <= 99, losing
+        {{1, CUT, 0, 20, 99, false, false, true, false}, false, false, 0},
+        {{1, CUT, 0, 20, 100, false, false, true, false}, true, false, 0},
+        {{2, CUT, 0, 20, 99, false, false, true, false}, true, false, 0},
+        // Reductions, at depth 8 with six moves searched unless said otherwise.
+        {{8, CUT, 0, 6, 0, false, false, false, false}, false, false, 2},
+        {{8, CUT, 0, 6, 0, false, false, false, false}, true, false, 3},
+        {{8, PV, 0, 6, 0, false, false, false, false}, false, false, 1},
+        {{8, CUT, 0, 6, 0, true, false, false, false}, false, false, 1},
+        {{8, CUT, 0, 1, 0, false, false, false, false}, false, false, 1},
+        {{8, CUT, 0, 1, 0, false, true, false, false}, false, false, 0},
+        {{8, CUT, 0, 1, 0, false, false, true, false}, true, false, 1},
+        {{8, CUT, 0, 6, 149, false, false, true, false}, false, false, 1},
+        {{8, CUT, 0, 6, 150, false, false, true, false}, false, false, 0},
+        {{3, PV, 0, 30, 0, false, false, false, false}, true, false, 2},  // 2 + 1, capped at depth - 1
+        {{3, PV, 0, 3, 0, false, false, false, false}, true, false, 1},
+        {{45, CUT, 0, 60, 0, false, false, false, false}, false, false, 5},  // both capped at 30
     };
-    const auto same = [](MoveFacts&) {};
-    EXPECT_EQ(r(same, SEE_OK), 2);
-    EXPECT_EQ(r(same, SEE_FAILS), 3);
-    EXPECT_EQ(r([](MoveFacts& m) { m.node_type = PV_NODE; }, SEE_OK), 1);
-    EXPECT_EQ(r([](MoveFacts& m) { m.depth = 2; }, SEE_FAILS), 0);  // below LMR_depth
-    EXPECT_EQ(r([](MoveFacts& m) { m.in_check = true; }, SEE_OK), 1);
-    EXPECT_EQ(r([](MoveFacts& m) { m.searched = 1; }, SEE_OK), 1);
-    EXPECT_EQ(r([](MoveFacts& m) { m.searched = 1, m.improving = true; }, SEE_OK), 0);
-    EXPECT_EQ(r([](MoveFacts& m) { m.searched = 1, m.tactical = true; }, SEE_FAILS), 1);
-    EXPECT_EQ(r([](MoveFacts& m) { m.tactical = true, m.picker_score = 149; }, SEE_OK), 1);
-    EXPECT_EQ(r([](MoveFacts& m) { m.tactical = true, m.picker_score = 150; }, SEE_OK), 0);
-    EXPECT_EQ(r([](MoveFacts& m) { m.depth = 3, m.searched = 30; }, SEE_FAILS), 2);  // 3 + 1, capped at depth - 1
-    EXPECT_EQ(r([](MoveFacts& m) { m.depth = 45, m.searched = 60; }, SEE_OK), 5);  // both capped at 30
+    for (const auto& c : cases) {
+        auto see = [&] { return c.see_fails; };
+        EXPECT_EQ(prune_late_move(c.m, see), c.pruned) << "depth " << c.m.depth << " searched " << c.m.searched;
+        EXPECT_EQ(late_move_reduction(c.m, see), c.reduction) << "depth " << c.m.depth << " searched " << c.m.searched;
+    }
 }
 
 TEST(SearchRules, AspirationWindowsAndHelperDepths) {

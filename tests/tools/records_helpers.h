@@ -1,7 +1,6 @@
-// Shared by the training-data and trainer tests: positions from real random
-// games, packed-record files, and scratch directories for the tools' fixed file names.
+// Shared by the training-data and trainer tests: packed-record files and
+// scratch directories for the tools' fixed file names.
 #pragma once
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,11 +9,6 @@
 
 // A fresh directory under /tmp (the tools write fixed names into the working directory).
 std::string make_scratch_dir(const std::string& tag);
-
-// FENs (four fields) of every position of `games` random legal games of up to
-// `plies` plies from the start position and a few set-ups with castling
-// rights and en-passant chances.
-std::vector<std::string> random_game_fens(uint64_t seed, int games, int plies);
 
 // A record of a FEN with its scores (the test fails when set_fen refuses the FEN).
 PackedPosition record_of(const std::string& fen, int result_score, int sc, int ce = 0);

@@ -146,17 +146,11 @@ TEST(RecordsTools, FeatureListsSeeTheBoardFromTheSideToMove) {
 }
 
 TEST(RecordsTools, AdjudicationRules) {
-    EXPECT_EQ(adjudicate(1500, -1500, 10), 1);
-    EXPECT_EQ(adjudicate(1500, -1499, 10), 2);
-    EXPECT_EQ(adjudicate(1600, 0, 250), 1);
-    EXPECT_EQ(adjudicate(-1500, 1500, 3), -1);
-    EXPECT_EQ(adjudicate(-1500, 1499, 249), 2);
-    EXPECT_EQ(adjudicate(-1500, 0, 250), -1);
-    EXPECT_EQ(adjudicate(501, 0, 249), 2);
-    EXPECT_EQ(adjudicate(501, 0, 250), 1);
-    EXPECT_EQ(adjudicate(-501, 0, 260), -1);
-    EXPECT_EQ(adjudicate(500, 0, 250), 0);
-    EXPECT_EQ(adjudicate(-500, 0, 250), 0);
+    // score, previous score, ply -> +1 win, -1 loss, 0 draw, 2 play on
+    const int cases[][4] = {{1500, -1500, 10, 1}, {1500, -1499, 10, 2}, {1600, 0, 250, 1}, {-1500, 1500, 3, -1},
+                            {-1500, 1499, 249, 2}, {-1500, 0, 250, -1}, {501, 0, 249, 2},  {501, 0, 250, 1},
+                            {-501, 0, 260, -1},  {500, 0, 250, 0},   {-500, 0, 250, 0}};
+    for (auto [score, prev, ply, verdict] : cases) EXPECT_EQ(adjudicate(score, prev, ply), verdict) << score << " " << prev << " " << ply;
 }
 
 TEST(RecordsTools, GeneratedGamesAreWrittenFromThirtyPliesOnFromPlyEight) {

@@ -106,6 +106,16 @@ TEST(TimeAllocation, AdjustmentsWhileTheSearchRuns) {
     EXPECT_NEAR(c.target_at(5), (1.0 / 29 + 0.01) * 60 - overhead, 0.001);
     EXPECT_NEAR(c.target_at(4), base - overhead, 0.001);
     search_state.best_change_depth = 0;
+    // A helper thread as deep as the published line that prefers another move by at least the margin.
+    options.threads = 2;
+    ASSERT_EQ(prepare_thread(1), 0);
+    SearchThread& helper = *search_threads[1];
+    search_state.best_depth = 3, search_state.best_line[1] = make_move_code(12, 28);
+    helper.iteration_depth = 3, helper.best_move = make_move_code(11, 27), helper.best_score = 20;
+    EXPECT_NEAR(c.target_at(3), (1.0 / 29 + 0.02) * 60 - overhead, 0.001);
+    helper.best_score = 19;
+    EXPECT_NEAR(c.target_at(3), base - overhead, 0.001);
+    options.threads = 1;
     // A known tablebase result halves the time; the target never falls below 5 ms.
     search_state.root_tb_result = 2;
     EXPECT_NEAR(c.target_at(2), (base - overhead) / 2, 0.001);

@@ -18,6 +18,7 @@ struct EvalCase {
     std::unique_ptr<ThreadBoard> tb;
     std::unique_ptr<EvalState> es;
     explicit EvalCase(const std::string& fen) : tb(board_at(fen)), es(fresh_eval_state()) {}
+    ~EvalCase() { nn_state_free(es->nn); }
     int eval(int ply = 1, int in_check = 0) { return evaluate(*es, tb->pos, tb->pos.side, ply, in_check); }
 };
 

@@ -6,6 +6,7 @@
 #include "board/move.h"
 #include "board/notation.h"
 #include "board/perft.h"
+#include "book/book.h"
 #include "core/io.h"
 #include "core/settings.h"
 #include "frontend/console_commands.h"
@@ -167,7 +168,13 @@ void self_play(const ConsoleWords&) {
 }
 
 void save(const ConsoleWords&) { save_pgn_game("tmp.pgn"); }
-void no_book(const ConsoleWords&) { print_line("no book support yet"); }
+// Both books' candidates for the game position, each list followed by an empty line.
+void book(const ConsoleWords&) {
+    for (const char* path : {options.book_file, options.book2_file}) {
+        book_probe(game, path);
+        print_line("");
+    }
+}
 void typed_move(const ConsoleWords& words) { enter_move(words.arg(0)); }
 template <int DETAIL>
 void evaluation(const ConsoleWords&) {
@@ -205,7 +212,7 @@ const Command COMMANDS[] = {
     {"save", save},
     {"jump", jump},
     {"edit", plain<console_edit>},
-    {"book", no_book},
+    {"book", book},
     {"perft", console_perft},
     {"swap", plain<console_swap>},
     {"reverse", plain<console_reverse>},

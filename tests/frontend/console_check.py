@@ -8,6 +8,7 @@ read back. One scenario per run:
 import os
 import pty
 import re
+import shutil
 import select
 import subprocess
 import sys
@@ -240,6 +241,12 @@ def scenario_files(binary, shared, workdir):
     seen = c.command(f"load {kasparov} Chandler", "read .*\n(.*\n)*?white\n")
     check("read 1 games" in seen and "can't parse" not in seen, seen)
     check(board(seen).endswith(" 82"), seen)
+
+    # "book" lists the first book's candidates (the default file name) and picks one.
+    shutil.copy(os.path.join(shared, "data/books/performance.bin"), os.path.join(workdir, "quox_book.bin"))
+    c.command("new", "white\n")
+    seen = c.command("book", "selecting .*\n")
+    check(re.search(r"^  e2e4  cnt=", seen, re.M) and re.search(r"selecting (e2e4|d2d4|c2c4)", seen), seen)
 
     # "get" takes a position from test.epd by its id.
     with open(os.path.join(workdir, "test.epd"), "w") as f:

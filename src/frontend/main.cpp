@@ -18,7 +18,9 @@
 #include "search/thread.h"
 #include "search/tt.h"
 #include "tools/bench.h"
+#include "tools/book_builder.h"
 #include "tools/data_tools.h"
+#include "tools/epd_analysis.h"
 #ifdef QUOX_TRAINER
 #include "tools/trainer/trainer.h"
 #endif
@@ -33,9 +35,19 @@ int run_mode(const CommandLine& cmd, int argc, char** argv) {
             game_loop();
             return 0;
         case MODE_MAKE_CONFIG:
+            write_parameters(cmd.config_out ? cmd.config_out : "quox.cfg");
+            return 0;
+        case MODE_ANALYSE_EPD:
+            analyse_epd(cmd.output_named ? options.output_file : "", 0);
+            return 0;
+        case MODE_MAKE_BOOK_EPD:
+            analyse_epd("junk.epd", 1);
             return 0;
         case MODE_BENCH:
             return run_benchmark(cmd.main_thread_only, cmd.bench_word);
+        case MODE_MAKE_BOOK:
+            make_book(options.pgn_input, cmd.book_output.c_str());
+            return 0;
         case MODE_TUNE:
             return run_tuner(cmd.tune);
         case MODE_SCAN_PGN:
@@ -44,6 +56,10 @@ int run_mode(const CommandLine& cmd, int argc, char** argv) {
         case MODE_EPD_TO_BIN:
         case MODE_BIN_TO_EPD:
         case MODE_BIN_TO_PTB:
+        case MODE_SCORE_TRAINING:
+        case MODE_TRAINING_STATS:
+        case MODE_GEN_CORRHIST:
+        case MODE_PRUNE_NN:
             return run_data_tool(cmd.mode);
 #ifdef QUOX_TRAINER
         case MODE_TRAIN:

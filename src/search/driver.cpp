@@ -261,6 +261,7 @@ void search_prepare() {
     memset(s.multipv_move, 0, sizeof s.multipv_move);
     memset(s.multipv_score, 0, sizeof s.multipv_score);
     memset(s.best_line, 0, sizeof s.best_line);
+    memset(s.nodes_by_depth, 0, sizeof s.nodes_by_depth);
     for (int d = 0; d <= MAX_PLY; d++) s.score_by_depth[d] = -INFINITE_SCORE, s.move_by_depth[d] = MOVE_NONE;
     eval_context.root_side = game.pos.side;
     eval_context.analysis = (s.search_flags.load() & FLAG_ANALYSE) != 0;

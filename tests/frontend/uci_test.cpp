@@ -129,6 +129,26 @@ TEST(UciProtocol, ParameterFilesAndTheLog) {
     EXPECT_NE(log.find("CMD: quit\n"), std::string::npos);
 }
 
+TEST(UciProtocol, WrittenParameterFileRestoresEveryOption) {
+    const std::string dir = temp_dir();
+    const std::vector<std::string> settings = {  // every option away from its default
+        "Hash = 3", "Threads = 3", "MoveOverhead = 70", "Contempt = -12", "Selectivity = 120", "MultiPV = 4",
+        "OwnBook_Variety = 60", "OwnBook_Depth = 12", "OwnBook2_Depth = 8", "UCI_Elo = 2100", "SyzygyProbeDepth6 = 9",
+        "Use_NN_eval = false", "OwnBook = false", "UCI_LimitStrength = true", "UCI_Chess960 = true", "Log = true",
+        "Ponder = true", "UCI_Opponent = none 2450", "OwnBook_File = first book.bin", "OwnBook2_File = b2.bin",
+        "SyzygyPath = /no/tables"};
+    std::string text, out;
+    for (const std::string& line : settings) text += line + "\n";
+    std::ofstream(dir + "/start.cfg") << text;
+    ASSERT_EQ(run_engine({"-quiet", "-cfg", "start.cfg", "-mkconfig", "first.cfg"}, "", out, dir), 0);
+    ASSERT_EQ(run_engine({"-quiet", "-cfg", "first.cfg", "-mkconfig", "second.cfg"}, "", out, dir), 0);
+    const std::string first = read_file(dir + "/first.cfg");
+    for (const std::string& line : settings) EXPECT_NE(first.find("\n" + line + "\n"), std::string::npos) << line;
+    EXPECT_EQ(read_file(dir + "/second.cfg"), first);
+    EXPECT_EQ(run_engine({"-quiet", "-mkconfig", dir + "/no/such.cfg"}, "", out), 0);
+    EXPECT_EQ(out, "can't write " + dir + "/no/such.cfg\n");
+}
+
 TEST(UciProtocol, ExitCodesAndGreeting) {
     std::string out;
     EXPECT_EQ(run_engine({"-hash"}, "", out), 1);
@@ -140,13 +160,11 @@ TEST(UciProtocol, ExitCodesAndGreeting) {
     EXPECT_NE(out.find("Need to compile with 'make train_'"), std::string::npos);
     EXPECT_EQ(run_engine({"-train", "x.bin", "0"}, "", out), 1);
     EXPECT_EQ(out.find("Need to compile"), std::string::npos);
-    EXPECT_EQ(run_engine({"-nps", "1000000", "-quiet", "-mkconfig"}, "", out), 0);
-    EXPECT_EQ(out, "Elo= 3349\n");
-    EXPECT_EQ(run_engine({"-nps", "10000", "-quiet", "-mkconfig"}, "", out), 0);
-    EXPECT_EQ(out, "Elo= 2728\n");
-    // A mode whose work this build does not have does not pretend to have run.
-    EXPECT_EQ(run_engine({"-quiet", "-prune_nn"}, "", out), 1);
-    EXPECT_EQ(out, "mode 16 is not available in this build\n");
+    const std::string dir = temp_dir();
+    EXPECT_EQ(run_engine({"-nps", "1000000", "-quiet", "-mkconfig"}, "", out, dir), 0);
+    EXPECT_EQ(out, "Elo= 3349\nwrote parameters to quox.cfg\n");
+    EXPECT_EQ(run_engine({"-nps", "10000", "-quiet", "-mkconfig", "other.cfg"}, "", out, dir), 0);
+    EXPECT_EQ(out, "Elo= 2728\nwrote parameters to other.cfg\n");
 }
 
 // Thousands of lines of protocol words in random order, cut short or overlong:

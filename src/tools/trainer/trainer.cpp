@@ -211,6 +211,10 @@ int train_network(TrainNet& net, const PackedPosition* records, uint32_t count, 
     Batch batches[2];
     for (Batch& b : batches) b.samples.resize(config.batch);
     if (!source.fill(batches[0])) return -1;
+    // Where training starts: for a continued network, the figure to beat.
+    if (config.report_seconds > 0 && !validation.empty())
+        fprintf(stderr, "start: validation loss %.6f on %zu held-out positions\n", trainer.loss_of(validation),
+                validation.size());
 
     ProgressTimer timer(config.report_seconds > 0 ? config.report_seconds : 1e30);
     double epoch_loss = 0, interval_loss = 0;
@@ -303,8 +307,8 @@ int run_trainer(int mode, int flag, int argc, char** argv) {
         return 1;
     }
     // -train2 with a larger shape: the loaded network, widened, is where training starts.
-    if (!fresh && (hidden || buckets)) {
-        const int from_h = net.H, from_b = net.header.input_buckets;
+    const int from_h = net.H, from_b = net.header.input_buckets;
+    if (!fresh && ((hidden && hidden != from_h) || (buckets && buckets != from_b))) {
         if (train_net_grow(net, hidden ? hidden : from_h, buckets ? buckets : from_b, seed) != 0) {
             printf("can't grow the loaded network of %d neurons and %d input buckets to %d and %d "
                    "(no smaller shapes; 16, 32, ... and 1 or 2)\n",

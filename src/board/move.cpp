@@ -195,9 +195,6 @@ void unmake_null_move(Position& pos) {
     tb.lastMove = tb.histIndex ? tb.history[tb.histIndex - 1].move : MOVE_NONE;
 }
 
-namespace {
-
-// The legal move of the game position that m names, or MOVE_NONE.
 Move match_legal(ThreadBoard& game, Move m) {
     Position& pos = game.pos;
     int from = move_from(m), piece = pos.board[from];
@@ -213,8 +210,6 @@ Move match_legal(ThreadBoard& game, Move m) {
     }
     return MOVE_NONE;
 }
-
-}  // namespace
 
 int make_game_move(ThreadBoard& game, Move m) {
     game.plyIndex = 1;

@@ -77,6 +77,15 @@ void normalise_input(const char* text, char* out, size_t size) {
         if (*s == 'O' || *s == '0') *s = 'o';
 }
 
+// The last square the text names: the destination in every notation except
+// castling; 64 when it names none.
+int last_square(const char* text) {
+    int sq = NO_SQUARE;
+    for (const char* s = text; s[0] && s[1]; s++)
+        if (parse_square(s) != NO_SQUARE) sq = parse_square(s);
+    return sq;
+}
+
 }  // namespace
 
 void move_text(const Position& pos, int c, Move m, char* buffer) {
@@ -171,7 +180,10 @@ int parse_move(ThreadBoard& tb, const char* text, Move& out) {
     int matches = 0;
     Move found = MOVE_NONE;
     char texts[4][MOVE_TEXT_SIZE];
+    // Writing every move's texts is the cost here: moves to another square are passed over first.
+    const int destination = last_square(wanted);
     for (const MoveEntry* e = ply.moves; e < ply.listEnd; e++) {
+        if (destination != NO_SQUARE && move_to(e->move) != destination && !is_castling(pos, e->move)) continue;
         move_texts(pos, e->move, texts[0], texts[1], texts[2], texts[3]);
         bool hit = false;
         for (char* t : texts) {

@@ -67,7 +67,16 @@ void set_default_options() {
 }
 
 void save_settings() { memcpy(&saved_settings, &options, sizeof options); }
-void restore_settings() { memcpy(&options, &saved_settings, sizeof options); }
+void restore_settings() {
+    // The mode, a pending quit and the measured speed describe the running
+    // program, not a choice of the user: they survive a restore.
+    EngineOptions now = options;
+    memcpy(&options, &saved_settings, sizeof options);
+    options.quit_requested = now.quit_requested;
+    options.uci_mode = now.uci_mode;
+    options.calibration_nps = now.calibration_nps;
+    options.calibration_elo = now.calibration_elo;
+}
 
 long long read_int(const char* text) {
     return text ? strtoll(text, nullptr, 10) : 0;

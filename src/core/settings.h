@@ -66,7 +66,7 @@ extern EngineOptions saved_settings;
 
 void set_default_options();
 void save_settings();     // options -> saved_settings
-void restore_settings();  // saved_settings -> options
+void restore_settings();  // saved_settings -> options, keeping the mode, a pending quit and the calibration
 
 // Copies text into a fixed-capacity field, truncating so the terminator always fits.
 void copy_text(char* field, size_t capacity, const char* text);

@@ -26,6 +26,17 @@ void set_mode(CommandLine& cmd, int mode, char* field, size_t capacity, const ch
     cmd.mode = mode;
 }
 
+// A tool's optional file: the next argument unless it is a switch. The field
+// is cleared without one, so the tool falls back to its fixed name. Returns
+// the number of arguments taken.
+bool has_optional(Values v) { return v[0] && v[0][0] != '-'; }
+
+int optional_file(Values v, char* field, size_t capacity) {
+    const bool given = has_optional(v);
+    copy_text(field, capacity, given ? v[0] : "");
+    return given ? 1 : 0;
+}
+
 // -train file millions [flag]: the flag is a third value beginning with 0 or 1.
 int read_training_switch(CommandLine& cmd, int mode, char* const* v) {
     double millions = read_real(v[1]);
@@ -89,7 +100,7 @@ const Switch switches[] = {
      }},
     {"-use_hce", 0, [](CommandLine&, Values) { return options.use_nn = 0, 0; }},
     {"-use_nn", 0, [](CommandLine&, Values) { return options.use_nn = 1, 0; }},
-    {"-o", 1, [](CommandLine&, Values v) { return copy_text(options.output_file, 140, v[0]), 0; }},
+    {"-o", 1, [](CommandLine& c, Values v) { return c.output_named = true, copy_text(options.output_file, 140, v[0]), 0; }},
     {"-mpv", 1, [](CommandLine&, Values v) { return options.multipv = uint16_t(read_int(v[0])), 0; }},
     {"-ss", 1, [](CommandLine&, Values v) { return options.selectivity = int16_t(clamp(read_int(v[0]), 10, 200)), 0; }},
     {"-anepd", 1,
@@ -98,14 +109,29 @@ const Switch switches[] = {
     {"-bench", 0, [](CommandLine& c, Values) { return set_mode(c, MODE_BENCH, nullptr, 0, ""), 0; }},
     {"-pbench", 0,
      [](CommandLine& c, Values) { return c.main_thread_only = true, set_mode(c, MODE_BENCH, nullptr, 0, ""), 0; }},
-    {"-mkconfig", 0, [](CommandLine& c, Values) { return set_mode(c, MODE_MAKE_CONFIG, nullptr, 0, ""), 0; }},
-    {"-mkbook", 1, [](CommandLine& c, Values v) { return set_mode(c, MODE_MAKE_BOOK, FIELD(pgn_input), v[0]), 0; }},
+    {"-mkconfig", 0,
+     [](CommandLine& c, Values v) {
+         c.config_out = has_optional(v) ? v[0] : nullptr;
+         return set_mode(c, MODE_MAKE_CONFIG, nullptr, 0, ""), c.config_out ? 1 : 0;
+     }},
+    {"-mkbook", 1,
+     [](CommandLine& c, Values v) {
+         set_mode(c, MODE_MAKE_BOOK, FIELD(pgn_input), v[0]);
+         // An optional second value names the book written.
+         const bool named = has_optional(v + 1);
+         c.book_output = named ? v[1] : "";
+         return named ? 1 : 0;
+     }},
     {"-mkbook2", 1, [](CommandLine& c, Values v) { return set_mode(c, MODE_MAKE_BOOK_EPD, FIELD(epd_input), v[0]), 0; }},
     {"-epd2bin", 1, [](CommandLine& c, Values v) { return set_mode(c, MODE_EPD_TO_BIN, FIELD(epd_input), v[0]), 0; }},
     {"-bin2epd", 1, [](CommandLine& c, Values v) { return set_mode(c, MODE_BIN_TO_EPD, options.training_file, 141, v[0]), 0; }},
     {"-bin2ptb", 1, [](CommandLine& c, Values v) { return set_mode(c, MODE_BIN_TO_PTB, FIELD(training_file), v[0]), 0; }},
-    {"-prune_nn", 0, [](CommandLine& c, Values) { return set_mode(c, MODE_PRUNE_NN, nullptr, 0, ""), 0; }},
-    {"-gencorrhist", 0, [](CommandLine& c, Values) { return set_mode(c, MODE_GEN_CORRHIST, nullptr, 0, ""), 0; }},
+    {"-prune_nn", 0,
+     [](CommandLine& c, Values v) { return set_mode(c, MODE_PRUNE_NN, nullptr, 0, ""), optional_file(v, FIELD(training_file)); }},
+    {"-gencorrhist", 0,
+     [](CommandLine& c, Values v) {
+         return set_mode(c, MODE_GEN_CORRHIST, nullptr, 0, ""), optional_file(v, FIELD(training_file));
+     }},
     {"-filtertraindata", 1,
      [](CommandLine& c, Values v) { return set_mode(c, MODE_FILTER_TRAINING, FIELD(training_file), v[0]), 0; }},
     {"-gentraindata", 2,
@@ -127,7 +153,10 @@ const Switch switches[] = {
     {"-lr", 1, [](CommandLine&, Values v) { return options.learning_rate = float(read_real(v[0])), 0; }},
     {"-mbatch", 1, [](CommandLine&, Values v) { return options.batch_size = uint32_t(read_int(v[0])), 0; }},
     {"-tw", 1, [](CommandLine&, Values v) { return options.weight_noise = float(read_real(v[0])), 0; }},
-    {"-tdstats", 0, [](CommandLine& c, Values) { return set_mode(c, MODE_TRAINING_STATS, nullptr, 0, ""), 0; }},
+    {"-tdstats", 0,
+     [](CommandLine& c, Values v) {
+         return set_mode(c, MODE_TRAINING_STATS, nullptr, 0, ""), optional_file(v, FIELD(training_file));
+     }},
 };
 
 #undef FIELD

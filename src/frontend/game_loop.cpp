@@ -9,6 +9,7 @@
 #include "board/perft.h"
 #include "core/io.h"
 #include "core/settings.h"
+#include "frontend/console.h"
 #include "frontend/uci.h"
 #include "core/clock.h"
 #include "search/draw.h"
@@ -21,11 +22,14 @@ namespace {
 
 constexpr uint16_t REQUESTS = 0xF0;
 
-// Would the game be drawn by rule after this move?
+// Would the game be drawn by rule after this move? The record the trial move
+// overwrites may hold a move the console can still replay: it is put back.
 bool draws_by_rule(Move move) {
+    HistoryEntry kept = game.history[game.histIndex];
     if (make_game_move(game, move) != 0) return false;
     bool draw = is_draw_by_rule(game);
     unmake_game_move(game);
+    game.history[game.histIndex] = kept;
     return draw;
 }
 
@@ -120,7 +124,17 @@ void report() {
     int period = options.limit_mode;
     if (period > 1 && game.histIndex % (2 * period) <= 1) s.clock[side] = options.time_per_move;
 
-    if (best && draws_by_rule(best)) print_line("info string Draw!");
+    if (!best) {
+        autoplay_both = autoplay_reply = 0;
+        return;
+    }
+    if (draws_by_rule(best)) print_line("info string Draw!");
+    if (autoplay_both || autoplay_reply) {
+        play_game_move(best);
+        print_board(game.pos);
+        autoplay_reply = 0;  // one answer per request
+        if (autoplay_both) s.search_flags.store(FLAG_GO);
+    }
 }
 
 }  // namespace
@@ -136,6 +150,7 @@ void game_loop() {
         uint16_t flags = s.search_flags.load();
         if (flags & (FLAG_GO | FLAG_GO_PONDER)) {
             if (is_draw_by_rule(game)) {
+                autoplay_both = 0;
                 s.search_flags.store(0);
                 print_line("info string Draw!");
                 continue;

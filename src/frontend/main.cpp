@@ -1,6 +1,7 @@
 // Program entry: the start-up order, the switches, and exactly one mode.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "board/attacks.h"
@@ -17,8 +18,11 @@
 #include "search/state.h"
 #include "search/thread.h"
 #include "search/tt.h"
+#include "tablebase/registry.h"
 #include "tools/bench.h"
+#include "tools/book_builder.h"
 #include "tools/data_tools.h"
+#include "tools/epd_analysis.h"
 #ifdef QUOX_TRAINER
 #include "tools/trainer/trainer.h"
 #endif
@@ -33,9 +37,19 @@ int run_mode(const CommandLine& cmd, int argc, char** argv) {
             game_loop();
             return 0;
         case MODE_MAKE_CONFIG:
+            write_parameters(cmd.config_out ? cmd.config_out : "quox.cfg");
+            return 0;
+        case MODE_ANALYSE_EPD:
+            analyse_epd(cmd.output_named ? options.output_file : "", 0);
+            return 0;
+        case MODE_MAKE_BOOK_EPD:
+            analyse_epd("junk.epd", 1);
             return 0;
         case MODE_BENCH:
             return run_benchmark(cmd.main_thread_only, cmd.bench_word);
+        case MODE_MAKE_BOOK:
+            make_book(options.pgn_input, cmd.book_output.c_str());
+            return 0;
         case MODE_TUNE:
             return run_tuner(cmd.tune);
         case MODE_SCAN_PGN:
@@ -44,6 +58,10 @@ int run_mode(const CommandLine& cmd, int argc, char** argv) {
         case MODE_EPD_TO_BIN:
         case MODE_BIN_TO_EPD:
         case MODE_BIN_TO_PTB:
+        case MODE_SCORE_TRAINING:
+        case MODE_TRAINING_STATS:
+        case MODE_GEN_CORRHIST:
+        case MODE_PRUNE_NN:
             return run_data_tool(cmd.mode);
 #ifdef QUOX_TRAINER
         case MODE_TRAIN:
@@ -109,14 +127,16 @@ int main(int argc, char** argv) {
     if (options.config_file[0]) load_parameters();
     open_log_file();
 
-    // 16. The evaluation: parameters, then the network.
+    // 16. The evaluation: parameters, then the network; the tablebases.
     init_eval_params();
     load_param_text(default_param_text);
     load_network();
+    if (strlen(options.syzygy_path) > 1) tb_setup();
 
     // 17-18. Exactly one mode, then release everything.
     int code = run_mode(cmd, argc, argv);
     tt_free();
+    tb_free();
     free_search_threads();
     close_log_file();
     return code;

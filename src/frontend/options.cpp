@@ -11,6 +11,7 @@
 #include "search/rating.h"
 #include "search/state.h"
 #include "search/tt.h"
+#include "tablebase/registry.h"
 
 namespace {
 
@@ -20,24 +21,31 @@ struct NumericOption {
     const char* name;
     long long min, max;
     void (*store)(long long value);
+    long long (*value)();  // what a parameter file gets written
 };
 
 // Numbers and checks that only store their value; a check is on when its text says "true".
 const NumericOption numeric_options[] = {
-    {"Threads", 0, 512, [](long long v) { options.threads = int16_t(v); }},
-    {"MoveOverhead", 0, 1000, [](long long v) { options.move_overhead = uint16_t(v); }},
-    {"Contempt", -150, 150, [](long long v) { options.contempt = int16_t(v); }},
-    {"Selectivity", 0, 200, [](long long v) { options.selectivity = int16_t(v); }},
-    {"MultiPV", 1, 255, [](long long v) { options.multipv = uint16_t(v); }},
-    {"OwnBook_Variety", 0, 100, [](long long v) { options.book_variety = uint8_t(v); }},
-    {"OwnBook_Depth", 0, 100, [](long long v) { options.book_depth = uint8_t(v); }},
-    {"OwnBook2_Depth", 0, 100, [](long long v) { options.book2_depth = uint8_t(v); }},
-    {"UCI_Elo", 1500, 3300, [](long long v) { options.uci_elo = int16_t(v); }},
+    {"Threads", 0, 512, [](long long v) { options.threads = int16_t(v); }, [] { return (long long)options.threads; }},
+    {"MoveOverhead", 0, 1000, [](long long v) { options.move_overhead = uint16_t(v); },
+     [] { return (long long)options.move_overhead; }},
+    {"Contempt", -150, 150, [](long long v) { options.contempt = int16_t(v); }, [] { return (long long)options.contempt; }},
+    {"Selectivity", 0, 200, [](long long v) { options.selectivity = int16_t(v); },
+     [] { return (long long)options.selectivity; }},
+    {"MultiPV", 1, 255, [](long long v) { options.multipv = uint16_t(v); }, [] { return (long long)options.multipv; }},
+    {"OwnBook_Variety", 0, 100, [](long long v) { options.book_variety = uint8_t(v); },
+     [] { return (long long)options.book_variety; }},
+    {"OwnBook_Depth", 0, 100, [](long long v) { options.book_depth = uint8_t(v); },
+     [] { return (long long)options.book_depth; }},
+    {"OwnBook2_Depth", 0, 100, [](long long v) { options.book2_depth = uint8_t(v); },
+     [] { return (long long)options.book2_depth; }},
+    {"UCI_Elo", 1500, 3300, [](long long v) { options.uci_elo = int16_t(v); }, [] { return (long long)options.uci_elo; }},
     {"SyzygyProbeDepth6", -5, 100,
      [](long long v) {
          options.syzygy_probe_depth = int8_t(v);
          options.syzygy_probe_depth7 = int8_t(v > 7 ? v : 7);
-     }},
+     },
+     [] { return (long long)options.syzygy_probe_depth; }},
 };
 
 struct CheckOption {
@@ -59,14 +67,15 @@ struct TextOption {
     size_t capacity;
 };
 
-void reply_number(const char* name, long long value) { print_fmt("info string %s set to %lld", name, value); }
+const TextOption text_options[] = {
+    {"ConfigFilePath", options.config_file, sizeof options.config_file},
+    {"NN_File", options.nn_file, sizeof options.nn_file},
+    {"OwnBook_File", options.book_file, sizeof options.book_file},
+    {"OwnBook2_File", options.book2_file, sizeof options.book2_file},
+    {"SyzygyPath", options.syzygy_path, sizeof options.syzygy_path},
+};
 
-// The strength options all end the same way: a target speed and the Elo it stands for.
-void limit_to_speed(float nps) {
-    search_state.target_nps = nps;
-    options.limit_strength = 1;
-    options.uci_elo = elo_from_nps(nps);
-}
+void reply_number(const char* name, long long value) { print_fmt("info string %s set to %lld", name, value); }
 
 bool set_numeric(const char* name, const char* value) {
     for (const NumericOption& o : numeric_options) {
@@ -97,19 +106,13 @@ bool set_check(const char* name, const char* value) {
 }
 
 bool set_text(const char* name, const char* value) {
-    const TextOption text_options[] = {
-        {"ConfigFilePath", options.config_file, sizeof options.config_file},
-        {"NN_File", options.nn_file, sizeof options.nn_file},
-        {"OwnBook_File", options.book_file, sizeof options.book_file},
-        {"OwnBook2_File", options.book2_file, sizeof options.book2_file},
-        {"SyzygyPath", options.syzygy_path, sizeof options.syzygy_path},
-    };
     for (const TextOption& o : text_options) {
         if (strcmp(name, o.name) != 0) continue;
         copy_text(o.field, o.capacity, value);
         print_fmt("info string %s set to '%s'", name, o.field);
         if (o.field == options.config_file) load_parameters();
         if (o.field == options.nn_file) load_network();
+        if (o.field == options.syzygy_path) tb_setup();
         return true;
     }
     return false;
@@ -122,6 +125,12 @@ void clear_hash() {
 }
 
 }  // namespace
+
+void limit_to_speed(float nps) {
+    search_state.target_nps = nps;
+    options.limit_strength = 1;
+    options.uci_elo = elo_from_nps(nps);
+}
 
 void set_option(const char* name, const char* value) {
     if (set_numeric(name, value) || set_check(name, value) || set_text(name, value)) return;
@@ -174,4 +183,29 @@ void load_parameters() {
     }
     fclose(file);
     save_settings();
+}
+
+int write_parameters(const char* path) {
+    FILE* file = fopen(path, "w");
+    if (!file) {
+        print_fmt("can't write %s", path);
+        return -1;
+    }
+    fprintf(file, "# %s parameters: name = value, read with -cfg or the ConfigFilePath option\n", ENGINE_NAME);
+    fprintf(file, "Hash = %d\n", options.hash_mb);
+    for (const NumericOption& o : numeric_options) {
+        // Outside its range a value is unset (UCI_Elo before the speed is measured): reading it would change it.
+        const long long v = o.value();
+        fprintf(file, "%s%s = %lld\n", v < o.min || v > o.max ? "# " : "", o.name, v);
+    }
+    for (const CheckOption& o : check_options) fprintf(file, "%s = %s\n", o.name, options.*o.field ? "true" : "false");
+    fprintf(file, "Ponder = %s\n", options.ponder ? "true" : "false");
+    fprintf(file, "UCI_Opponent = none %d\n", options.opponent_elo);
+    // Not ConfigFilePath: the file would load itself again.
+    for (const TextOption& o : text_options)
+        if (o.field != options.config_file) fprintf(file, "%s = %s\n", o.name, o.field);
+    const bool written = fclose(file) == 0;
+    if (written) print_fmt("wrote parameters to %s", path);
+    else print_fmt("can't write %s", path);
+    return written ? 0 : -1;
 }

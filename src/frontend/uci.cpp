@@ -148,14 +148,10 @@ void position(char* args) {
         fen = args + 4;
     else
         return;
-    // Check the text on a scratch record first, so a bad FEN leaves the game as it was.
-    static ThreadBoard scratch;
-    init_thread_board(scratch);
-    if (set_fen(scratch.pos, fen) != 0) {
+    if (set_game_position(fen) != 0) {
         print_fmt("info string illegal position: %s", fen);
         return;
     }
-    set_fen(game.pos, fen);
     if (moves) {
         char* word = strtok(moves + 5 + (moves[5] != 0), " ");
         for (; word; word = strtok(nullptr, " ")) {

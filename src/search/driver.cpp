@@ -19,10 +19,10 @@
 #include "search/search.h"
 #include "search/selectivity.h"
 #include "search/strength.h"
+#include "search/tb_root.h"
 #include "search/timeman.h"
 #include "search/tt.h"
 #include "search/tunables.h"
-#include "tablebase/tb_probe.h"
 
 namespace {
 
@@ -91,34 +91,6 @@ void select_root(SearchThread& t, int from) {
 bool has_pawns_and_pieces(const Position& pos) {
     uint32_t m = pos.material[pos.side];
     return (m & 0xF) && (m & ~0xFu);
-}
-
-// Tablebase root (main thread): drop the moves that spoil the result, and
-// play the prober's move at once when the position is settled.
-bool tablebase_root(SearchThread& t) {
-    SearchState& s = search_state;
-    Position& pos = t.pos;
-    int result = tb_probe_wdl(pos, 80);
-    relaxed_store(s.root_tb_result, result);
-    if (result == -1) return false;
-    char text[600];
-    int length = snprintf(text, sizeof text, "info string TB result is %s with moves: ",
-                          result == 4 ? "WIN" : result == 0 ? "LOSS" : "DRAW");
-    for (int k = 0; k < t.root_count; k++) {
-        MoveEntry& e = t.root_moves[k];
-        make_move(pos, e.move);
-        int child = tb_probe_wdl(pos, 80);
-        unmake_move(pos);
-        if (child != -1 && 4 - child < result) {
-            e.move = MOVE_NONE;
-            e.score = UNSEARCHED;
-        } else if (length < 480) {
-            length += snprintf(text + length, sizeof text - size_t(length), "%c%d%c%d ", 'a' + file_of(move_from(e.move)),
-                               rank_of(move_from(e.move)) + 1, 'a' + file_of(move_to(e.move)), rank_of(move_to(e.move)) + 1);
-        }
-    }
-    if (options.noise < 99999) print_line(text);
-    return false;
 }
 
 // One aspiration try of MultiPV line `first`: the root moves from that entry on.
@@ -254,6 +226,7 @@ void search_prepare() {
     memset(s.multipv_move, 0, sizeof s.multipv_move);
     memset(s.multipv_score, 0, sizeof s.multipv_score);
     memset(s.best_line, 0, sizeof s.best_line);
+    memset(s.nodes_by_depth, 0, sizeof s.nodes_by_depth);
     for (int d = 0; d <= MAX_PLY; d++) s.score_by_depth[d] = -INFINITE_SCORE, s.move_by_depth[d] = MOVE_NONE;
     eval_context.root_side = game.pos.side;
     eval_context.analysis = (s.search_flags.load() & FLAG_ANALYSE) != 0;
@@ -347,7 +320,19 @@ void search_thread_main(int index) {
     // 6-7. The root moves and, for the main thread, the tablebase root.
     if (is_main(t)) {
         s.single_reply = t.root_count == 1;
-        if (tablebase_root(t)) return;
+        Move move;
+        int score;
+        if (tb_root(t, move, score)) {  // the tables' move is the answer
+            t.best_line[1] = move;
+            t.best_line[2] = MOVE_NONE;
+            relaxed_store(t.best_move, move);
+            relaxed_store(t.best_score, int16_t(score));
+            relaxed_store(t.iteration_depth, int8_t(99));
+            relaxed_store(t.seldepth, int8_t(99));
+            publish_best(t);
+            stop_search();
+            return;
+        }
     }
 
     // 8. Iterative deepening.

@@ -11,6 +11,7 @@ constexpr int MATE = 10000;             // mate at ply p scores MATE - p
 constexpr int MATE_BOUND = 7999;        // beyond: a mate score, returned unclamped
 constexpr int TB_WIN_BOUND = 3000;      // tablebase wins and losses sit beyond this
 constexpr int TB_EVAL_SHIFT = 3500;     // static evaluation moved by a known tablebase result
+constexpr int TB_ROOT_WIN = 9800;       // a root won by the DTZ move, below every mate score
 constexpr int NO_HASH_SCORE = -10001;
 
 // Aspiration windows: delta = |p| / 16 + 20 below 1600, else 120; widened by half per failure.

@@ -20,7 +20,11 @@
 #include "search/rating.h"
 #include "tools/datagen.h"
 #include "tools/pgn.h"
+#include "tools/prune_net.h"
 #include "tools/records.h"
+#include "tools/score_training.h"
+#include "tools/train_stats.h"
+#include "tools/tool_files.h"
 
 namespace {
 
@@ -118,7 +122,7 @@ void scan_pgn() {
     if (!strstr(in_name, ".pgn") || !strstr(options.output_file, ".epd")) return;
     PgnReader reader;
     if (pgn_open(reader, in_name) != 0) return;
-    FILE* out = fopen(options.output_file, "w");
+    FILE* out = open_tool_file(options.output_file, "w");
     if (!out) {
         pgn_close(reader);
         return;
@@ -155,7 +159,7 @@ void epd_to_bin() {
     const char* in_name = options.epd_input;
     const std::string out_name = renamed(in_name, ".epd", ".bin");
     if (out_name.empty()) return;
-    FILE* in = fopen(in_name, "r");
+    FILE* in = open_tool_file(in_name, "r");
     if (!in) return;
     // Lines are at least 20 characters: a sixtieth of the bytes is a fair first guess; the buffer grows.
     struct stat st;
@@ -178,7 +182,7 @@ void epd_to_bin() {
     }
     printf("read %.0f positions.\n\n", double(training_set.count));
     fclose(in);
-    FILE* out = fopen(out_name.c_str(), "wb");
+    FILE* out = open_tool_file(out_name.c_str(), "wb");
     if (out) {
         const size_t written = fwrite(training_set.records, sizeof(PackedPosition), training_set.count, out);
         fclose(out);
@@ -197,7 +201,7 @@ void convert_records(const char* extension, const char* mode, WriteRecord write)
     const std::string out_name = renamed(options.training_file, ".bin", extension);
     if (out_name.empty()) return;
     FILE* out = nullptr;
-    if (read_training_file(options.training_file) == 0 && (out = fopen(out_name.c_str(), mode))) {
+    if (read_training_file(options.training_file) == 0 && (out = open_tool_file(out_name.c_str(), mode))) {
         Position pos{};
         for (uint32_t i = 0; i < training_set.count; i++) {
             float target;
@@ -236,7 +240,7 @@ void filter_training_data() {
     if (!strstr(name, ".bin")) return;
     // Lists grow with the data instead of being reserved whole (16384 x 54931 keys, 7 GB).
     std::vector<std::vector<uint64_t>> lists(FILTER_LISTS);
-    FILE* in = fopen(name, "rb");
+    FILE* in = open_tool_file(name, "rb");
     FILE* out = in ? fopen("filtered.bin", "wb") : nullptr;
     if (!out) {
         if (in) fclose(in);
@@ -280,7 +284,11 @@ int run_data_tool(int mode) {
         case MODE_EPD_TO_BIN: epd_to_bin(); break;
         case MODE_BIN_TO_EPD: bin_to_epd(); break;
         case MODE_BIN_TO_PTB: bin_to_ptb(); break;
-        default: print_fmt("mode %d is not available in this build", mode); break;
+        case MODE_SCORE_TRAINING: score_training_data(); break;
+        case MODE_TRAINING_STATS: training_material_stats(); break;
+        case MODE_GEN_CORRHIST: generate_correction_history(); break;
+        case MODE_PRUNE_NN: prune_network(); break;
+        default: break;
     }
     return 0;
 }

@@ -6,8 +6,9 @@
 #include "board/position.h"
 
 // Runs one of the modes MODE_SCAN_PGN, MODE_GEN_TRAINING, MODE_FILTER_TRAINING,
-// MODE_EPD_TO_BIN, MODE_BIN_TO_EPD or MODE_BIN_TO_PTB with the file names of
-// EngineOptions. Returns the exit code: 0 (tools end quietly on bad files).
+// MODE_EPD_TO_BIN, MODE_BIN_TO_EPD, MODE_BIN_TO_PTB, MODE_SCORE_TRAINING,
+// MODE_TRAINING_STATS, MODE_GEN_CORRHIST or MODE_PRUNE_NN with the file names
+// of EngineOptions. Returns the exit code: 0 (tools end quietly on bad files).
 int run_data_tool(int mode);
 
 // The tools, each on the files named by EngineOptions.

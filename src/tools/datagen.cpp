@@ -14,6 +14,7 @@
 #include "search/thread.h"
 #include "tools/progress.h"
 #include "tools/records.h"
+#include "tools/tool_files.h"
 
 namespace {
 
@@ -127,7 +128,7 @@ int write_generated_game(FILE* pgn, FILE* out, uint64_t game_number, const char*
 void generate_training_data(uint64_t games) {
     std::vector<std::string> openings;
     if (!read_openings(openings)) return;
-    FILE* out = fopen(options.training_file, "w");
+    FILE* out = open_tool_file(options.training_file, "w");
     FILE* pgn = fopen("autogen.pgn", "w");
     if (!out || !pgn) {
         if (out) fclose(out);

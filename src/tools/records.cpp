@@ -14,6 +14,7 @@
 #include "core/settings.h"
 #include "search/rating.h"
 #include "search/thread.h"
+#include "tools/tool_files.h"
 
 TrainingSet training_set;
 
@@ -35,6 +36,8 @@ void clear_record_position(Position& pos) {
 int nibble(const PackedPosition& r, int sq) { return (r.board[sq >> 1] >> (4 * (sq & 1))) & 15; }
 
 }  // namespace
+
+const char* training_file_or(const char* fixed) { return options.training_file[0] ? options.training_file : fixed; }
 
 uint32_t& training_random() { return search_threads[0] ? search_threads[0]->seed : private_random; }
 
@@ -68,7 +71,7 @@ void training_set_free() {
 
 int read_training_file(const char* name) {
     struct stat st;
-    const uint64_t records = stat(name, &st) == 0 ? uint64_t(st.st_size) / sizeof(PackedPosition) : 0;
+    const uint64_t records = stat(tool_path(name).c_str(), &st) == 0 ? uint64_t(st.st_size) / sizeof(PackedPosition) : 0;
     if (training_set_allocate(records) != 0) return -1;
     const bool verbose = options.noise < 99999;
     if (verbose)
@@ -77,7 +80,7 @@ int read_training_file(const char* name) {
     srand(unsigned(time(nullptr)));
     training_random() = uint32_t(rand()) * 1664525u + 1013904223u;
     if (!strstr(name, ".bin")) return -1;
-    FILE* f = fopen(name, "rb");
+    FILE* f = open_tool_file(name, "rb");
     if (!f) return -1;
     training_set.count = uint32_t(fread(training_set.records, sizeof(PackedPosition), training_set.capacity, f));
     fclose(f);

@@ -47,6 +47,29 @@ int read_training_file(const char* name);
 // Thinning advances the thread-0 random field (training_random()).
 int decode_training_record(const PackedPosition* buffer, uint32_t index, Position& pos, float& target);
 
+// Hands every record of the training set that the decoder accepts to visit(pos, target).
+template <class Visit>
+void visit_accepted_records(Visit visit) {
+    Position pos{};
+    for (uint32_t i = 0; i < training_set.count; i++) {
+        float target;
+        if (decode_training_record(training_set.records, i, pos, target)) visit(pos, target);
+    }
+}
+
+// The training file named on the command line, or the tool's fixed one when none was.
+const char* training_file_or(const char* fixed);
+
+// read_training_file, visit_accepted_records and the release of the buffer.
+// Returns 0, or -1 when the file could not be read.
+template <class Visit>
+int for_each_accepted_record(const char* name, Visit visit) {
+    const int status = read_training_file(name);
+    if (status == 0) visit_accepted_records(visit);
+    training_set_free();
+    return status;
+}
+
 // The board, side, castling and en-passant fields of a record (scores left 0).
 void encode_training_record(const Position& pos, PackedPosition& record);
 

@@ -45,6 +45,15 @@ TEST(CommandLine, ModesLastOneWinsAndValuesAreConsumed) {
     ASSERT_EQ(apply({"--scan_pgn", "games.pgn"}, scan), 0);  // matched anywhere in the word
     EXPECT_EQ(scan.mode, MODE_SCAN_PGN);
     EXPECT_STREQ(options.pgn_input, "games.pgn");
+    CommandLine book, named;
+    ASSERT_EQ(apply({"-mkbook", "games.pgn", "-hash", "5"}, book), 0);
+    EXPECT_EQ(book.mode, MODE_MAKE_BOOK);
+    EXPECT_EQ(book.book_output, "");
+    EXPECT_EQ(options.hash_mb, 5);
+    ASSERT_EQ(apply({"-mkbook", "games.pgn", "my.bin", "-hash", "5"}, named), 0);  // an optional book name
+    EXPECT_EQ(named.book_output, "my.bin");
+    EXPECT_STREQ(options.pgn_input, "games.pgn");
+    EXPECT_EQ(options.hash_mb, 5);
     CommandLine gen;
     ASSERT_EQ(apply({"-gentraindata", "out.bin", "100"}, gen), 0);
     EXPECT_EQ(gen.mode, MODE_GEN_TRAINING);

@@ -31,12 +31,6 @@ bool in_order(const std::string& output, const std::vector<std::string>& lines) 
     return true;
 }
 
-std::string temp_dir() {
-    char pattern[] = "/tmp/quox-test-XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    return dir ? dir : "/tmp";
-}
-
 }  // namespace
 
 TEST(UciProtocol, IdentificationAndOptionListInOrder) {
@@ -145,7 +139,7 @@ TEST(UciProtocol, SwitchDefaultsAreNotShownUntilASetoption) {
 }
 
 TEST(UciProtocol, ParameterFilesNestAndIgnoreComments) {
-    std::string dir = temp_dir();
+    std::string dir = make_scratch_dir("uci");
     {
         std::ofstream inner(dir + "/inner.cfg");
         inner << "Contempt = 7\n";
@@ -164,8 +158,28 @@ TEST(UciProtocol, ParameterFilesNestAndIgnoreComments) {
         << out;
 }
 
+TEST(UciProtocol, WrittenParameterFileRestoresEveryOption) {
+    const std::string dir = temp_dir();
+    const std::vector<std::string> settings = {  // every option away from its default
+        "Hash = 3", "Threads = 3", "MoveOverhead = 70", "Contempt = -12", "Selectivity = 120", "MultiPV = 4",
+        "OwnBook_Variety = 60", "OwnBook_Depth = 12", "OwnBook2_Depth = 8", "UCI_Elo = 2100", "SyzygyProbeDepth6 = 9",
+        "Use_NN_eval = false", "OwnBook = false", "UCI_LimitStrength = true", "UCI_Chess960 = true", "Log = true",
+        "Ponder = true", "UCI_Opponent = none 2450", "OwnBook_File = first book.bin", "OwnBook2_File = b2.bin",
+        "SyzygyPath = /no/tables"};
+    std::string text, out;
+    for (const std::string& line : settings) text += line + "\n";
+    std::ofstream(dir + "/start.cfg") << text;
+    ASSERT_EQ(run_engine({"-quiet", "-cfg", "start.cfg", "-mkconfig", "first.cfg"}, "", out, dir), 0);
+    ASSERT_EQ(run_engine({"-quiet", "-cfg", "first.cfg", "-mkconfig", "second.cfg"}, "", out, dir), 0);
+    const std::string first = read_file(dir + "/first.cfg");
+    for (const std::string& line : settings) EXPECT_NE(first.find("\n" + line + "\n"), std::string::npos) << line;
+    EXPECT_EQ(read_file(dir + "/second.cfg"), first);
+    EXPECT_EQ(run_engine({"-quiet", "-mkconfig", dir + "/no/such.cfg"}, "", out), 0);
+    EXPECT_EQ(out, "can't write " + dir + "/no/such.cfg\n");
+}
+
 TEST(UciProtocol, LogFileRecordsOutputAndCommands) {
-    std::string dir = temp_dir();
+    std::string dir = make_scratch_dir("uci");
     { std::ofstream stale(dir + "/quox.log"); stale << "old contents\n"; }
     std::string out;
     EXPECT_EQ(run_engine({"-log"}, "isready\nquit\n", out, dir), 0);
@@ -186,10 +200,11 @@ TEST(UciProtocol, ExitCodesAndGreeting) {
     EXPECT_NE(out.find("Need to compile with 'make train_'"), std::string::npos);
     EXPECT_EQ(run_engine({"-train", "x.bin", "0"}, "", out), 1);
     EXPECT_EQ(out.find("Need to compile"), std::string::npos);
-    EXPECT_EQ(run_engine({"-nps", "1000000", "-quiet", "-mkconfig"}, "", out), 0);
-    EXPECT_EQ(out, "Elo= 3349\n");
-    EXPECT_EQ(run_engine({"-nps", "10000", "-quiet", "-mkconfig"}, "", out), 0);
-    EXPECT_EQ(out, "Elo= 2728\n");
+    const std::string dir = temp_dir();
+    EXPECT_EQ(run_engine({"-nps", "1000000", "-quiet", "-mkconfig"}, "", out, dir), 0);
+    EXPECT_EQ(out, "Elo= 3349\nwrote parameters to quox.cfg\n");
+    EXPECT_EQ(run_engine({"-nps", "10000", "-quiet", "-mkconfig", "other.cfg"}, "", out, dir), 0);
+    EXPECT_EQ(out, "Elo= 2728\nwrote parameters to other.cfg\n");
 }
 
 TEST(UciProtocol, RandomAndTruncatedLinesNeverBreakTheEngine) {
@@ -264,4 +279,17 @@ TEST(UciProtocol, MissingNetworkFileEndsTheProgramCleanly) {
               std::string::npos)
         << out;
     EXPECT_EQ(out.find("readyok"), std::string::npos);
+}
+
+TEST(UciProtocol, SyzygyPathOptionRegistersTheTables) {
+    const std::string tables = shared_path("syzygy");
+    EngineProcess engine({"-quiet", "-tbx"});  // folders this machine does not have: nothing found
+    auto lines = transcript(engine, "isready\n", "readyok");
+    EXPECT_EQ(lines.front(), "info string Found 0 WDL, 0 DTM and 0 DTZ tablebase files. Largest 0-men");
+    lines = transcript(engine, "setoption name SyzygyPath value " + tables + "\n", "info string Found");
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 2, lines.end()),
+              (std::vector<std::string>{"info string SyzygyPath set to '" + tables + "'",
+                                        "info string Found 51 WDL, 0 DTM and 47 DTZ tablebase files. Largest 5-men"}));
+    lines = transcript(engine, "setoption name SyzygyPath value <empty>\nisready\n", "readyok");
+    EXPECT_EQ(lines, (std::vector<std::string>{"info string SyzygyPath set to '<empty>'", "readyok"}));
 }

@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -27,6 +29,19 @@ std::vector<std::string> read_lines(const std::string& path) {
     std::ifstream in(path);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+}
+
+bool write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    return bool(out);
+}
+
+std::string make_scratch_dir(const std::string& tag) {
+    std::string pattern = "/tmp/quox-" + tag + "-XXXXXX";
+    const char* made = mkdtemp(pattern.data());
+    EXPECT_NE(made, nullptr);
+    return made ? std::string(made) : std::string("/tmp");
 }
 
 EngineProcess::EngineProcess(const std::vector<std::string>& args, const std::string& workdir,

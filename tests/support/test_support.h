@@ -13,6 +13,10 @@ std::string train_binary();  // the train build (make train), built with the tes
 // Reads a whole text file (empty when missing).
 std::string read_file(const std::string& path);
 std::vector<std::string> read_lines(const std::string& path);
+// Writes bytes to a file (replacing it); false when it cannot be written.
+bool write_file(const std::string& path, const std::string& bytes);
+// A new empty directory /tmp/quox-<tag>-XXXXXX.
+std::string make_scratch_dir(const std::string& tag);
 
 // The engine as a child process: lines in, lines out, with timeouts so a
 // hanging engine fails the test instead of blocking it.

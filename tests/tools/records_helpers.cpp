@@ -13,13 +13,6 @@
 #include "board/thread_board.h"
 #include "test_support.h"
 
-std::string make_scratch_dir(const std::string& tag) {
-    std::string pattern = "/tmp/quox-" + tag + "-XXXXXX";
-    const char* made = mkdtemp(pattern.data());
-    EXPECT_NE(made, nullptr);
-    return made ? std::string(made) : std::string("/tmp");
-}
-
 std::vector<std::string> random_game_fens(uint64_t seed, int games, int plies) {
     static const char* const STARTS[] = {
         START_FEN,

@@ -1,5 +1,5 @@
 // Shared by the training-data and trainer tests: positions from real random
-// games, packed-record files, and scratch directories for the tools' fixed file names.
+// games and packed-record files (scratch directories come from test_support.h).
 #pragma once
 #include <cstdint>
 #include <string>
@@ -7,9 +7,7 @@
 
 #include "board/position.h"
 #include "tools/records.h"
-
-// A fresh directory under /tmp (the tools write fixed names into the working directory).
-std::string make_scratch_dir(const std::string& tag);
+#include "test_support.h"
 
 // FENs (four fields) of every position of `games` random legal games of up to
 // `plies` plies from the start position and a few set-ups with castling

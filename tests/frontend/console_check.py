@@ -1,0 +1,282 @@
+#!/usr/bin/env python3
+"""Console mode as a person uses it: the real binary started with -c, typed
+to through a pseudo-terminal (or, for scripted sessions, a pipe), its screen
+read back. One scenario per run:
+
+    console_check.py <quox binary> <game|setup|search|files> <shared data dir>
+"""
+import os
+import pty
+import re
+import shutil
+import select
+import subprocess
+import sys
+import tempfile
+import termios
+import time
+
+TIMEOUT = 60  # seconds; only a hang ever comes near it
+
+
+class Console:
+    """The engine in console mode behind a terminal (or a pipe)."""
+
+    def __init__(self, binary, workdir, terminal=True):
+        args = [binary, "-c", "-hash", "16"]
+        if terminal:
+            master, slave = pty.openpty()
+            # Line editing as at any terminal, without the echo of the typed lines.
+            attributes = termios.tcgetattr(slave)
+            attributes[3] &= ~termios.ECHO
+            termios.tcsetattr(slave, termios.TCSANOW, attributes)
+            self.proc = subprocess.Popen(args, cwd=workdir, stdin=slave, stdout=slave, stderr=slave)
+            os.close(slave)
+            self.out_fd = self.in_fd = master
+        else:
+            self.proc = subprocess.Popen(args, cwd=workdir, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                         stderr=subprocess.STDOUT)
+            self.in_fd, self.out_fd = self.proc.stdin.fileno(), self.proc.stdout.fileno()
+        self.screen = ""
+        self.wait_for("white\n")  # the start board
+
+    def type(self, line):
+        os.write(self.in_fd, (line + "\n").encode())
+
+    def wait_for(self, pattern):
+        """Reads until the screen matches the pattern; returns what was read up to the match's end."""
+        deadline = time.time() + TIMEOUT
+        while True:
+            match = re.search(pattern, self.screen, re.M)
+            if match:
+                seen, self.screen = self.screen[: match.end()], self.screen[match.end():]
+                return seen
+            ready, _, _ = select.select([self.out_fd], [], [], max(0.0, deadline - time.time()))
+            if not ready:
+                raise AssertionError(f"no {pattern!r} on the screen; it shows:\n{self.screen[-3000:]}")
+            try:
+                data = os.read(self.out_fd, 65536)
+            except OSError:  # the terminal closes with the program
+                data = b""
+            if not data:
+                raise AssertionError(f"program ended before {pattern!r}; last output:\n{self.screen[-3000:]}")
+            self.screen += data.decode(errors="replace").replace("\r\n", "\n")
+
+    def command(self, line, until):
+        self.type(line)
+        return self.wait_for(until)
+
+    def quit(self):
+        self.type("quit")
+        assert self.proc.wait(TIMEOUT) == 0, "quit did not end the program cleanly"
+
+
+def board(seen):
+    """The FEN line of the last board in the text (placement, side, castling, ep, fifty, plies)."""
+    fens = re.findall(r"^(\S+/\S+ [wb] \S+ \S+ \d+ \d+)$", seen, re.M)
+    assert fens, f"no board in:\n{seen}"
+    return fens[-1]
+
+
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def scenario_game(binary, shared, workdir):
+    c = Console(binary, workdir)
+    # The same move typed three ways, then an engine reply.
+    seen = c.command("e2e4", "black\n")
+    check("1. move e2e4" in seen, seen)
+    seen = c.command("move e7e5", "white\n")
+    check("1. move e7e5" in seen, seen)
+    check(board(seen).startswith("rnbqkbnr/pppp1ppp/8/4p3/4P3/8"), seen)
+    seen = c.command("Nf3", "black\n")
+    check("2. move Nf3" in seen, seen)
+    check(board(seen) == "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 1 3", seen)
+    for bad, shown in (("e7e4", "invalid: e7e4"), ("Qh9", "invalid: Qh9"), ("Ke2", "invalid: Ke2")):
+        seen = c.command(bad, "invalid: .*\n")
+        check(shown in seen, seen)
+    c.command("set depth 4", "")
+    seen = c.command("mv", "move= .*\n(.*\n)*?white\n")
+    check(board(seen).endswith(" 4"), "the engine's reply is on the board: " + seen)
+    reply = board(seen)
+
+    # Taking back and replaying: "undo" and "[" step back, "]" forward, "jump" anywhere.
+    c.command("undo", "black\n")
+    seen = c.command("[", "white\n")
+    check(board(seen) == "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 2", seen)
+    seen = c.command("]", "black\n")
+    check("2. move g1f3" in seen, seen)
+    seen = c.command("]", "white\n")
+    check(board(seen) == reply, seen)
+    seen = c.command("jump 1", "white\n")
+    check(board(seen) == "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 0", seen)
+    seen = c.command("jump 2", "white\n")
+    check(board(seen).endswith(" 0 2"), seen)
+    c.command("]", "black\n")
+    seen = c.command("]", "white\n")
+    check(board(seen) == reply, seen)
+    # A new move after a take-back replaces the recorded continuation.
+    c.command("undo", "black\n")
+    c.command("d7d6", "white\n")
+    c.command("undo", "black\n")
+    seen = c.command("]", "white\n")
+    check("2... move d7d6" in seen, seen)
+    # Keys: the start position recurs after the knights went out and back.
+    for move in ("Ng1", "Nf6", "Nf3", "Ng8"):
+        c.command(move, "(white|black)\n")
+    c.type("test")
+    seen = c.command("bd", "(white|black)\n")
+    keys = re.findall(r"^[0-9a-f]+( repetition)?$", seen, re.M)
+    check(len(keys) == 9 and keys.count(" repetition") == 1, seen)
+
+    # Bad FEN text is refused and the game stays; settings are confirmed.
+    before = board(seen)
+    seen = c.command("fen 8/8/8/8 w - -", "illegal position.*\n")
+    seen = c.command("bd", "(white|black)\n")
+    check(board(seen) == before, seen)
+    seen = c.command("set level 40 5:00 2", "set level.*\n")
+    check("set level to 40 moves in 300.00 seconds, inc 2.00" in seen, seen)
+    seen = c.command("set ss 0", "selectivity.*\n")
+    check("selectivity set to OFF" in seen, seen)
+    seen = c.command("lmr", "LMR_depth.*\n")
+    seen = c.command("set ss 1", "set default.*\n")
+    seen = c.command("set NMP_depth 5", "NMP_depth set to 5\n")
+    c.quit()
+
+
+def scenario_setup(binary, shared, workdir):
+    c = Console(binary, workdir, terminal=False)
+    # Kiwipete from the perft suite, entered piece by piece.
+    with open(os.path.join(shared, "data/perft/standard.epd")) as f:
+        suite = [line.split(" ;") for line in f if line.strip()]
+    kiwipete = next(entry for entry in suite if entry[0].startswith("r3k2r/p1ppqpb1"))
+    expected = int(kiwipete[2].split()[1])
+    white, black = [], []
+    for rank_index, row in enumerate(kiwipete[0].split()[0].split("/")):
+        file = 0
+        for ch in row:
+            if ch.isdigit():
+                file += int(ch)
+                continue
+            square = "abcdefgh"[file] + str(8 - rank_index)
+            (white if ch.isupper() else black).append(ch.upper() + square)
+            file += 1
+    c.type("edit")
+    c.type("#")
+    c.type("b " + " ".join(black))
+    c.type("w " + " ".join(white) + " Qz9 Pa8")  # an off-board word ends the line
+    c.type(".")
+    seen = c.command("perft 2", "visited.*\n")
+    check(board(seen) == "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 0", seen)
+    check(f"visited {expected} nodes" in seen, seen)
+
+    # A set-up that is no position is refused.
+    c.type("edit")
+    c.type("w Ke1 Ke2")
+    seen = c.command(".", "(white|black)\n")
+    check("illegal position" in seen, seen)
+
+    # The colour mirror of a position has the same perft counts.
+    endgame = next(entry for entry in suite if entry[0].startswith("8/2k1p3/3pP3/3P2K1"))
+    counts = int(endgame[3].split()[1])
+    seen = c.command("fen " + endgame[0], "(white|black)\n")
+    seen = c.command("reverse", "(white|black)\n")
+    check(board(seen).startswith("8/8/8/8/3p2k1/3Pp3/2K1P3/8 b - -"), seen)
+    seen = c.command("perft 3", "visited.*\n")
+    check(f"visited {counts} nodes" in seen, seen)
+
+    # Exchange values: a king in check, a queen hit by a pawn, a defended and a loose pawn.
+    c.command("fen 4k3/8/4p3/3p4/4Q3/8/8/R3K2r w - -", "(white|black)\n")
+    seen = c.command("swap", "sq= e6.*\n")
+    for line in ("sq= e1, swap1= 9999", "sq= e4, swap1= 1060", "sq= d5, swap1=    0", "sq= e6, swap1=  100"):
+        check(line in seen, seen)
+    c.quit()
+
+
+def scenario_search(binary, shared, workdir):
+    c = Console(binary, workdir)
+    c.command("d2d4", "black\n")
+    # Analysis reports but does not play.
+    seen = c.command("go 6", "move= .*\n(.*\n)*?\n")
+    check(re.search(r"^00\] 06", seen, re.M), seen)
+    check("Hash fill=" in seen, seen)
+    seen = c.command("bd", "(white|black)\n")
+    check(board(seen).startswith("rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR b"), seen)
+    seen = c.command("pv", "PV: .*\n")
+    check(len(seen.split("PV: ")[1].split()) >= 2, seen)
+
+    # Self-play on a clock of ten minutes a move: only "." ends each search.
+    c.command("set level 1 600 0", "set level.*\n")
+    c.command("set depth 80", "")
+    c.command("self", r"^00\] 0[3-9]")
+    seen = c.command(".", "move= .*\n(.*\n)*?(white|black)\n")
+    after_first = board(seen)
+    check(after_first.startswith("rnbqkbnr") and after_first.endswith(" 2"), seen)
+    c.wait_for(r"^00\] 0[3-9]")  # the game goes on with the other side's search
+    seen = c.command(".", "move= .*\n(.*\n)*?(white|black)\n")
+    check(board(seen).endswith(" 3"), seen)
+    c.quit()
+
+
+def scenario_files(binary, shared, workdir):
+    c = Console(binary, workdir)
+    for move in ("e4", "c5", "Nf3", "d6", "d4", "cxd4", "Nxd4", "Nf6", "Nc3", "a6", "Be2", "e5", "Nb3", "Be7",
+                 "O-O", "O-O"):
+        c.command(move, "(white|black)\n")
+    seen = c.command("bd", "(white|black)\n")
+    played = board(seen)
+    c.command("save", "")
+    c.command("new", "white\n")
+    seen = c.command("load tmp.pgn Unknown", "read .*\n(.*\n)*?white\n")
+    check(board(seen) == played, seen)
+    check("loading tmp.pgn, tag Unknown" in seen and "can't parse" not in seen, seen)
+    with open(os.path.join(workdir, "tmp.pgn")) as f:
+        text = f.read()
+    check(text.startswith('[Event "Unknown"]\n') and "O-O O-O" in text, text)
+
+    # A real game from a collection, replayed to its last move.
+    kasparov = os.path.join(shared, "data/pgn/kasparov.pgn")
+    seen = c.command(f"load {kasparov} Chandler", "read .*\n(.*\n)*?white\n")
+    check("read 1 games" in seen and "can't parse" not in seen, seen)
+    check(board(seen).endswith(" 82"), seen)
+
+    # "book" lists the first book's candidates (the default file name) and picks one.
+    shutil.copy(os.path.join(shared, "data/books/performance.bin"), os.path.join(workdir, "quox_book.bin"))
+    c.command("new", "white\n")
+    seen = c.command("book", "selecting .*\n")
+    check(re.search(r"^  e2e4  cnt=", seen, re.M) and re.search(r"selecting (e2e4|d2d4|c2c4)", seen), seen)
+
+    # "get" takes a position from test.epd by its id.
+    with open(os.path.join(workdir, "test.epd"), "w") as f:
+        f.write('; a comment\n8/8/8/4k3/8/8/3Q4/4K3 w - - bm Qd4; id "one";\n'
+                'r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - id "two";\n')
+    seen = c.command("get two", "(white|black)\n")
+    check(board(seen).startswith("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -"), seen)
+
+    # The evaluation display: the rows add up to the hand-crafted total.
+    for command in ("ev", "sp"):
+        seen = c.command(command, "nne= .*\n")
+        rows = re.findall(r"^(\w+):\s+(-?\d+)\s+(-?\d+)\s+(-?\d+)$", seen, re.M)
+        check(len(rows) == 9, seen)
+        total = sum(int(w) - int(b) + int(md) for _, w, b, md in rows)
+        hce = int(re.search(r"hce= (-?\d+)", seen).group(1))
+        check(abs(total - hce) <= 9, f"rows add up to {total}, hce= {hce}\n{seen}")
+    seen = c.wait_for("King \n(.*\n){8}")  # sp ends with the king table
+    seen = c.command("ev2", "eval= .*\n")
+    nne = int(re.search(r"nne= (-?\d+)", c.command("ev", "nne= .*\n")).group(1))
+    check(abs(float(seen.split("eval=")[1]) - nne) <= 1, seen)
+
+    # From the console to the UCI protocol.
+    c.command("uci", "uciok\n")
+    c.type("position startpos moves e2e4")
+    seen = c.command("go depth 3", "bestmove .*\n")
+    c.quit()
+
+
+if __name__ == "__main__":
+    binary, name, shared = sys.argv[1], sys.argv[2], sys.argv[3]
+    with tempfile.TemporaryDirectory() as workdir:
+        globals()["scenario_" + name](binary, shared, workdir)
+    print(f"console {name}: passed")

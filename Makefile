@@ -6,6 +6,7 @@ MAKEFLAGS += --no-print-directory
 #   make test-slow  the long suites too (full-depth perft and the like)
 #   make EXE=name   release build, binary copied to ./name
 #   make train      the train build, binary ./quox-train (-train and -train2 work)
+#   make pgo        profile-guided release build, trained on `quox bench`, binary ./quox
 #   make debug | sanitize | tsan | portable
 #   make fuzz       the libFuzzer harnesses (clang), build/fuzz/fuzz_*
 #   make fuzz-run   every harness for FUZZ_SECONDS each (default 600); FUZZ=name runs one
@@ -20,7 +21,7 @@ FUZZ_SECONDS ?= 600
 FUZZ_TEST_SECONDS ?= 10
 FUZZ ?=
 
-.PHONY: all release run test test-fast test-slow test-sanitize test-tsan test-fuzz debug sanitize tsan portable train \
+.PHONY: all release pgo run test test-fast test-slow test-sanitize test-tsan test-fuzz debug sanitize tsan portable train \
 	fuzz fuzz-run clean
 
 all: release
@@ -34,6 +35,18 @@ train:
 	@$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@$(CMAKE) --build $(BUILD)/release -j $(JOBS) --target quox-train
 	@cp $(BUILD)/release/quox-train quox-train
+
+# Instrumented build, one benchmark run for the profile, then the same
+# objects rebuilt with it. The profile is made afresh every time.
+PGO_DIR := $(BUILD)/pgo
+pgo:
+	@$(CMAKE) -S . -B $(PGO_DIR) -DCMAKE_BUILD_TYPE=Release -DQUOX_TESTS=OFF -DQUOX_PGO=generate >/dev/null
+	@$(CMAKE) --build $(PGO_DIR) -j $(JOBS) --target quox
+	@rm -rf $(PGO_DIR)/pgo-profile
+	cd $(PGO_DIR) && ./quox bench >/dev/null
+	@$(CMAKE) -S . -B $(PGO_DIR) -DQUOX_PGO=use >/dev/null
+	@$(CMAKE) --build $(PGO_DIR) -j $(JOBS) --target quox
+	@cp $(PGO_DIR)/quox $(EXE)
 
 run: all
 	./$(EXE)

@@ -4,8 +4,9 @@
 
 #include "board/attacks.h"
 #include "board/thread_board.h"
-#include "eval/nn/infer.h"
+#include "core/relaxed.h"
 #include "core/settings.h"
+#include "eval/nn/infer.h"
 
 EvalContext eval_context;
 
@@ -146,7 +147,7 @@ bool endgame_rule(const Position& pos, int side, int& score) {
 }
 
 int evaluate(EvalState& es, const Position& pos, int side, int ply, int inCheck) {
-    es.eval_calls++;
+    bump(es.eval_calls);
     es.eval_ply = int16_t(ply);
     if (inCheck) return -3000;
 
@@ -158,7 +159,7 @@ int evaluate(EvalState& es, const Position& pos, int side, int ply, int inCheck)
 
     EvalCacheEntry& entry = es.cache[(pos.key & 4095) + (side == BLACK ? 4096 : 0)];
     if (entry.key == pos.key && ply > 2) {
-        es.eval_hits++;
+        bump(es.eval_hits);
         return entry.value;
     }
 

@@ -6,6 +6,7 @@
 #include "board/attacks.h"
 #include "board/movegen.h"
 #include "board/see.h"
+#include "core/relaxed.h"
 #include "eval/evaluate.h"
 #include "eval/scale.h"
 
@@ -204,9 +205,9 @@ void HceRun<Trace>::pawn_structure() {
     int table = opposite_wings ? PST_P2 : PST_P1;
     uint64_t key = pawn_cache_key(pos_);
     PawnCacheEntry& entry = st_.pawn_cache[key & (PAWN_CACHE_SIZE - 1)];
-    st_.pawn_probes++;
+    bump(st_.pawn_probes);
     if (!Trace && entry.key == key && es_.eval_ply >= 2) {
-        st_.pawn_hits++;
+        bump(st_.pawn_hits);
         term_[WHITE][CAT_PAWNS] += Score(uint32_t(entry.totals));
         term_[BLACK][CAT_PAWNS] += Score(uint32_t(entry.totals >> 32));
     } else {

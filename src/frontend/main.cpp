@@ -68,7 +68,7 @@ int run_mode(const CommandLine& cmd, int argc, char** argv) {
 #endif
         default:
             print_fmt("mode %d is not available in this build", cmd.mode);
-            return 0;
+            return 1;
     }
 }
 

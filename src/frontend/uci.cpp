@@ -21,6 +21,7 @@
 namespace {
 
 constexpr size_t WORD_CAPACITY = 128;
+constexpr int MAX_MATE_MOVES = 40;  // the deepest line holds 80 plies
 bool command_logging = true;
 
 // "Arguments are found anywhere": the value is the word after the keyword.
@@ -122,8 +123,11 @@ bool coordinate_move(const Position& pos, const char* text, Move& move) {
 }
 
 // GUIs send legal moves; anything else would corrupt the game record, so a
-// move is played only when it matches a legal move of the position.
-bool is_playable(ThreadBoard& tb, Move move) {
+// move text counts only when it matches a legal move of the position, which
+// is returned (MOVE_NONE when there is none).
+Move legal_move_of(ThreadBoard& tb, const char* text) {
+    Move move;
+    if (!coordinate_move(tb.pos, text, move)) return MOVE_NONE;
     Position& pos = tb.pos;
     int from = move_from(move), to = move_to(move);
     if (piece_type(pos.board[from]) == KING && move_flags(move))
@@ -134,8 +138,8 @@ bool is_playable(ThreadBoard& tb, Move move) {
     tb.plyIndex = 1;
     gen_all(pos);
     for (const MoveEntry* e = tb.ply[1].moves; e->move != MOVE_END; e++)
-        if (e->move == wanted) return is_legal(pos, pos.side, e->move);
-    return false;
+        if (e->move == wanted) return is_legal(pos, pos.side, e->move) ? e->move : MOVE_NONE;
+    return MOVE_NONE;
 }
 
 void position(char* args) {
@@ -155,8 +159,8 @@ void position(char* args) {
     if (moves) {
         char* word = strtok(moves + 5 + (moves[5] != 0), " ");
         for (; word; word = strtok(nullptr, " ")) {
-            Move move;
-            if (!coordinate_move(game.pos, word, move) || !is_playable(game, move)) {
+            Move move = legal_move_of(game, word);
+            if (move == MOVE_NONE) {
                 print_fmt("info string illegal move %s", word);
                 break;
             }
@@ -164,6 +168,53 @@ void position(char* args) {
         }
     }
     game.history[game.histIndex].move = 0;  // the search's repetition walk starts here
+}
+
+// "infinite", and "mate" without other limits: only "stop" or the search's own end stop it.
+void search_without_limits(EngineOptions& o) {
+    o.time_per_move = 1e7f;
+    o.increment = 0;
+    o.depth_limit = 80;
+    o.limit_mode = 1;
+    o.node_limit = 1000000000000000ull;
+}
+
+// The keywords of "go"; the first seven are the limits that end a search.
+const char* const GO_KEYWORDS[] = {"wtime", "btime", "movestogo", "depth", "nodes",      "movetime",
+                                   "infinite", "winc", "binc",     "mate",  "searchmoves", "ponder"};
+constexpr int GO_LIMITS = 7;
+
+bool is_go_keyword(const char* word) {
+    for (const char* keyword : GO_KEYWORDS)
+        if (!strcmp(word, keyword)) return true;
+    return false;
+}
+
+// The words after "searchmoves" up to the next keyword: the root moves the
+// search may play. Words that name no legal move here are left out.
+void read_search_moves(const char* args) {
+    SearchState& s = search_state;
+    s.root_filter_count = 0;
+    const char* at = strstr(args, "searchmoves");
+    if (!at) return;
+    char words[INPUT_CAPACITY];
+    copy_text(words, at + strlen("searchmoves"));
+    for (char* word = strtok(words, " "); word && !is_go_keyword(word); word = strtok(nullptr, " ")) {
+        Move move = legal_move_of(game, word);
+        if (move != MOVE_NONE && s.root_filter_count < 256) s.root_filter[s.root_filter_count++] = move;
+    }
+}
+
+// "mate N": the search ends as soon as it finds a mate in N moves or fewer;
+// given alone, nothing else ends it but "stop".
+void read_mate_request(const char* args) {
+    long long v;
+    search_state.mate_moves = 0;
+    if (!value_of(args, "mate", v) || v < 1) return;
+    search_state.mate_moves = int(v < MAX_MATE_MOVES ? v : MAX_MATE_MOVES);
+    for (int k = 0; k < GO_LIMITS; k++)
+        if (strstr(args, GO_KEYWORDS[k])) return;
+    search_without_limits(options);
 }
 
 void go(const char* args) {
@@ -199,13 +250,9 @@ void go(const char* args) {
         o.increment = 0;
         o.limit_mode = 1;
     }
-    if (strstr(args, "infinite")) {
-        o.time_per_move = 1e7f;
-        o.increment = 0;
-        o.depth_limit = 80;
-        o.limit_mode = 1;
-        o.node_limit = 1000000000000000ull;
-    }
+    if (strstr(args, "infinite")) search_without_limits(o);
+    read_search_moves(args);
+    read_mate_request(args);
     search_state.search_flags.store(strstr(args, "ponder") ? FLAG_GO_PONDER : FLAG_GO);
 }
 
@@ -326,8 +373,9 @@ void execute_line(char* line) {
 static bool running_to_its_end() {
     uint16_t flags = search_state.search_flags.load();
     if (!(flags & (FLAG_SEARCH | FLAG_GO | FLAG_ANALYSE))) return false;
+    // A mate search ends by itself once it finds the mate.
     bool unbounded = options.limit_mode == 1 && options.time_per_move >= 1e6f && options.depth_limit >= 80 &&
-                     options.node_limit >= 1000000000000000ull;
+                     options.node_limit >= 1000000000000000ull && search_state.mate_moves == 0;
     return !unbounded;
 }
 

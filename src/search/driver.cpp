@@ -9,13 +9,13 @@
 #include "board/movegen.h"
 #include "board/movepick.h"
 #include "board/see.h"
-#include "core/io.h"
-#include "core/settings.h"
 #include "core/clock.h"
+#include "core/io.h"
+#include "core/relaxed.h"
+#include "core/settings.h"
 #include "search/game.h"
 #include "search/history.h"
 #include "search/output.h"
-#include "search/relaxed.h"
 #include "search/search.h"
 #include "search/selectivity.h"
 #include "search/strength.h"
@@ -66,6 +66,20 @@ int16_t root_order_score(SearchThread& t, const MoveEntry& e) {
     return int16_t(score);
 }
 
+// "go searchmoves": the listed moves alone stay at the root, unless none of
+// them is legal here (then the search takes every move, as without the list).
+void keep_allowed_root_moves(SearchThread& t) {
+    const SearchState& s = search_state;
+    const uint16_t* allowed_end = s.root_filter + s.root_filter_count;
+    int kept = 0;
+    for (int k = 0; k < t.root_count; k++)
+        if (std::find(s.root_filter, allowed_end, t.root_moves[k].move) != allowed_end)
+            t.root_moves[kept++] = t.root_moves[k];
+    if (kept == 0) return;
+    t.root_count = kept;
+    t.root_moves[kept].move = MOVE_END;
+}
+
 void build_root_moves(SearchThread& t) {
     Position& pos = t.pos;
     t.plyIndex = 1;
@@ -78,6 +92,7 @@ void build_root_moves(SearchThread& t) {
         root.score = root_order_score(t, root);
     }
     t.root_moves[t.root_count].move = MOVE_END;
+    keep_allowed_root_moves(t);
 }
 
 // Brings the highest-scored entry of [from, count) to from; the first of equal scores wins.
@@ -162,11 +177,8 @@ void resort_root(SearchThread& t, int first, int last_searched) {
 // Helper threads search their own depth and order, so that they fill the
 // table with what the main thread will need next rather than copy it.
 int helper_depth(SearchThread& t, int depth) {
-    if (depth < 6 || options.multipv != 1) return depth;
-    int wanted = depth + ((t.index & 4) ? 1 : 0);
-    int main_depth = search_state.main_depth.load(std::memory_order_relaxed);
-    int chosen = main_depth > wanted ? main_depth : std::min(main_depth + 2, wanted);
-    return std::min<int>(options.depth_limit < MAX_PLY ? options.depth_limit : MAX_PLY, chosen);
+    return rules::helper_depth(t.index, depth, search_state.main_depth.load(std::memory_order_relaxed), options.multipv,
+                               std::min<int>(options.depth_limit, MAX_PLY));
 }
 
 void perturb_root(SearchThread& t) {
@@ -180,8 +192,7 @@ void perturb_root(SearchThread& t) {
 void search_line(SearchThread& t, int line, int depth) {
     SearchState& s = search_state;
     int p = t.best_score;
-    int delta = std::abs(p) < ASPIRATION_NARROW_LIMIT ? std::abs(p) / 16 + ASPIRATION_BASE : ASPIRATION_WIDE;
-    if (depth <= 6 && s.target_nps > ASPIRATION_SLOW_NPS) delta += 70 - 10 * depth;
+    int delta = rules::aspiration_delta(p, depth, s.target_nps);
     int alpha = depth <= 1 ? -INFINITE_SCORE : p - delta;
     int beta = depth <= 1 ? INFINITE_SCORE : p + delta;
     int best = -INFINITE_SCORE;
@@ -196,11 +207,7 @@ void search_line(SearchThread& t, int line, int depth) {
         resort_root(t, line, last_searched);
         if (alpha < best && best < beta) break;
         if (search_stopped()) break;
-        if (best <= alpha)
-            alpha = std::min(alpha - delta, best);
-        else if (beta <= best)
-            beta = std::max(beta + delta, best);
-        delta += delta / 2;
+        rules::widen_window(alpha, beta, delta, best);
     }
     if (is_main(t) && options.multipv > 1 && !search_stopped()) {
         emit_info(0, line + 1, depth, best, t.best_line);
@@ -222,7 +229,7 @@ void search_prepare() {
     s.main_depth.store(0);
     s.best_depth = 0;
     s.single_reply = 0;
-    s.nodes = s.tbhits = s.tt_probes = s.tt_hits = s.pawn_probes = s.pawn_hits = s.eval_probes = s.eval_hits = 0;
+    for (uint64_t* total : search_totals(s)) *total = 0;
     memset(s.multipv_move, 0, sizeof s.multipv_move);
     memset(s.multipv_score, 0, sizeof s.multipv_score);
     memset(s.best_line, 0, sizeof s.best_line);
@@ -245,12 +252,7 @@ void search_prepare() {
 
     if (options.limit_mode == 1) s.clock[game.pos.side] = options.time_per_move;
     for (SearchThread* t : search_threads)
-        if (t) {
-            relaxed_store(t->nodes, uint64_t(0));
-            relaxed_store(t->tbhits, uint64_t(0));
-            relaxed_store(t->tt_probes, uint64_t(0));
-            relaxed_store(t->tt_hits, uint64_t(0));
-        }
+        if (t) clear_counters(*t);
     update_clock();
 
     if (options.noise < 99999 && (!options.uci_mode || options.log)) {
@@ -355,7 +357,8 @@ void search_thread_main(int index) {
             s.nodes_by_depth[depth] += t.nodes;
         }
         int best = t.best_score;
-        if (search_stopped() || quit_requested() || best >= 9999 - depth || best < depth - 9999 ||
+        bool wanted_mate = s.mate_moves > 0 && best >= MATE - 2 * s.mate_moves;
+        if (search_stopped() || quit_requested() || best >= 9999 - depth || best < depth - 9999 || wanted_mate ||
             depth >= options.depth_limit || t.histIndex + depth > MAX_GAME_PLIES)
             break;
     }

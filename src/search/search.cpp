@@ -7,10 +7,10 @@
 #include "board/movegen.h"
 #include "board/movepick.h"
 #include "board/see.h"
+#include "core/relaxed.h"
 #include "core/settings.h"
 #include "search/draw.h"
 #include "search/history.h"
-#include "search/relaxed.h"
 #include "search/selectivity.h"
 #include "search/strength.h"
 #include "search/tt.h"
@@ -21,13 +21,7 @@ namespace {
 
 using namespace tune;
 
-// Fail-hard at the node entry, except for mate scores, which pass unchanged
-// so that mate distances stay exact.
-int clamp_to_window(int result, int alpha, int beta) {
-    if (beta <= result && result <= MATE_BOUND) return beta;
-    if (result > alpha || result < -MATE_BOUND) return result;
-    return alpha;
-}
+using namespace rules;
 
 bool has_pieces(const Position& pos, int side) { return (pos.material[side] & ~0xFu) != 0; }
 
@@ -132,20 +126,12 @@ int search_node(SearchThread& t, int side, int ply, int depth, int alpha, int be
     if (depth >= -1) {
         TTData d;
         if (tt_probe(pos, d)) {
-            int score = d.score;
-            if (score < -9798)
-                score += ply;
-            else if (score > 9798)
-                score -= ply;
-            else if (d.depth > depth)
-                score -= (d.depth - depth) * score / 256;  // a deeper result, trusted a little less here
+            int score = table_score(d.score, d.depth, depth, ply);
             table_depth = d.depth;
             r.hash_depth = int8_t(d.depth);
             r.hashMove = d.move;
             r.hash_score = int16_t(score);
-            if (node_type != PV_NODE && depth <= d.depth &&
-                ((score >= beta && d.bound != BOUND_UPPER) || (score <= alpha && d.bound != BOUND_LOWER) ||
-                 (alpha < score && score < beta && d.bound == BOUND_EXACT)))
+            if (table_cutoff(score, d.bound, alpha, beta, node_type, depth, d.depth))
                 return clamp_to_window(score, alpha, beta);
             predicts_fail_low = score <= alpha && d.bound != BOUND_LOWER;
             eval = d.eval;
@@ -188,65 +174,41 @@ int search_node(SearchThread& t, int side, int ply, int depth, int alpha, int be
         return clamp_to_window(result, alpha, beta);
     }
 
-    // 15. In check, or close to the fifty-move draw, every shortcut is off.
-    bool reduce = false;
-    if (!in_check && pos.fifty + depth <= 99) {
-        // 16. Razoring: far below alpha, only tactics can save the node.
-        if (depth <= selectivity.fp_depth && eval <= alpha - fp_margin(depth) && alpha <= 2999 &&
-            node_type != PV_NODE) {
-            int result = qsearch(t, side, ply, depth, alpha, beta, node_type, line);
-            return clamp_to_window(result, alpha, beta);
-        }
-
-        // 17. Static pruning: far above beta at an expected cut node, unless a threat hangs.
-        bool try_null = false;
-        bool static_node = depth <= selectivity.sep_depth && eval >= beta + sep_margin(depth) &&
-                           beta >= -(TB_WIN_BOUND - 1) && node_type == CUT_NODE;
-        if (static_node) {
-            if (!has_pieces(pos, side) || predicts_fail_low) {
-                reduce = true;
-            } else if (!under_threat(pos, side, eval, beta)) {
-                return beta;
-            } else {
-                try_null = depth >= selectivity.nmp_depth && eval > beta + NULL_MOVE_MARGIN;
-                reduce = !try_null;
-            }
-        } else if (depth < selectivity.nmp_depth || node_type != CUT_NODE) {
-            // 18.1 Internal iterative deepening at PV nodes without a deep enough table move.
-            if (node_type == PV_NODE && depth >= IID_MIN_DEPTH && table_depth < depth - IID_REDUCTION) {
-                search_moves(t, side, ply, depth - IID_REDUCTION, alpha, beta, PV_NODE, line);
-                if (search_stopped()) return 0;
-                r.hashMove = line[ply];
-            } else {
-                reduce = true;
-            }
-        } else {
-            try_null = true;
-            reduce = true;
-        }
-
-        // 18.2-18.3 Null move: if passing still beats beta, the node almost surely does.
-        if (try_null && eval > beta + NULL_MOVE_MARGIN && has_pieces(pos, side) && !predicts_fail_low &&
-            t.lastMove != MOVE_NONE) {
-            int reduction = depth / 8 + 3;
-            if (depth <= reduction) reduction = depth - 1;
+    // 15-18. Shortcuts before the move loop: razoring, static pruning, the null
+    // move, internal deepening; all off in check or close to the fifty-move draw.
+    NodeFacts facts{depth, eval, alpha, beta, node_type, pos.fifty, table_depth, in_check, has_pieces(pos, side),
+                    predicts_fail_low, t.lastMove == MOVE_NONE};
+    NodePlan plan = plan_node(facts, [&] { return under_threat(pos, side, eval, beta); });
+    switch (plan.action) {
+        case NODE_RAZOR:  // far below alpha: only tactics can save the node
+            return clamp_to_window(qsearch(t, side, ply, depth, alpha, beta, node_type, line), alpha, beta);
+        case NODE_STATIC_CUTOFF:
+            return beta;
+        case NODE_INTERNAL_DEEPENING:
+            search_moves(t, side, ply, depth - IID_REDUCTION, alpha, beta, PV_NODE, line);
+            if (search_stopped()) return 0;
+            r.hashMove = line[ply];
+            break;
+        case NODE_NULL_MOVE: {  // if passing still beats beta, the node almost surely does
             Move child[MAX_PLY + 2];
             make_null_move(pos);
-            int score = -search_node(t, side ^ 1, ply + 1, depth - reduction - 1, -beta, -alpha, ALL_NODE, child);
+            int score = -search_node(t, side ^ 1, ply + 1, depth - null_move_reduction(depth) - 1, -beta, -alpha,
+                                     ALL_NODE, child);
             unmake_null_move(pos);
             if (search_stopped()) return 0;
             if (score >= beta) {
-                if (depth <= NULL_MOVE_VERIFY_DEPTH) return beta;
+                if (!null_move_needs_verification(depth)) return beta;
                 int verified = search_moves(t, side, ply, depth - NULL_MOVE_VERIFY_DEPTH, alpha, beta, CUT_NODE, line);
                 if (search_stopped()) return 0;
                 if (verified >= beta) return clamp_to_window(verified, alpha, beta);
             }
+            break;
         }
-        if (try_null) reduce = true;
-
-        // 18.4 Without a table move the node is probably not worth its full depth.
-        if (reduce && depth > 2 && r.hashMove == MOVE_NONE) depth -= 1;
+        case NODE_SEARCH:
+            break;
     }
+    // 18.4 Without a table move the node is probably not worth its full depth.
+    if (plan.reduce && depth > 2 && r.hashMove == MOVE_NONE) depth -= 1;
 
     // 19-20. The move loop, through the window clamp.
     return clamp_to_window(search_moves(t, side, ply, depth, alpha, beta, node_type, line), alpha, beta);
@@ -267,8 +229,6 @@ int search_moves(SearchThread& t, int side, int ply, int depth, int alpha, int b
     r.cursor = r.moves;
     const bool in_check = r.inCheck != 0;
     const int extension = depth > 1 && in_check ? 1 : 0;
-    const int capped_depth = std::clamp(depth, 0, 30);
-    const int8_t(*lmr)[32] = node_type == PV_NODE ? selectivity.lmr_pv : selectivity.lmr_other;
 
     int best = -INFINITE_SCORE;
     Move best_move = MOVE_NONE;
@@ -290,32 +250,12 @@ int search_moves(SearchThread& t, int side, int ply, int depth, int alpha, int b
         r.move_class = uint16_t(move_class);
         bool tactical = (move_class & 63) != 0;
 
-        // 2.3 Late-move pruning: near the leaves, late quiet moves and losing
-        // exchanges rarely change a non-PV result.
-        if (depth <= selectivity.lmp_depth && node_type != PV_NODE && best >= LMP_GUARD) {
-            if (!tactical) {
-                bool promising = r.eval > entry_alpha || e->score > LMP_PASS_SCORE;
-                int limit = 2 * depth + (promising ? 4 : 1);
-                if (r.moves_searched >= limit || !see_ok(pos, m)) continue;
-            } else if (depth <= 1 && e->score <= LMP_TACTICAL_SCORE && !see_ok(pos, m)) {
-                continue;
-            }
-        }
-
-        // 2.4 Late-move reductions.
-        int reduction = 0;
-        if (depth >= selectivity.lmr_depth) {
-            int searched = r.moves_searched;
-            reduction = lmr[capped_depth][std::min(searched, 30)];
-            if (in_check) reduction = std::min(reduction, 1);
-            if (searched == 1) {
-                if (r.improving || tactical) reduction = 0;
-            } else if (tactical) {
-                reduction = e->score > LMR_KEEP_TACTICAL || searched <= 1 ? 0 : std::min(reduction, 1);
-            }
-            if (!see_ok(pos, m)) reduction += 1;
-            if (reduction >= capped_depth) reduction = std::max(capped_depth - 1, 0);
-        }
+        // 2.3-2.4 Late-move pruning near the leaves, then the reduction of the move.
+        MoveFacts facts{depth, node_type, best, r.moves_searched, e->score, in_check, r.improving != 0, tactical,
+                        r.eval > entry_alpha};
+        auto see_fails = [&] { return !see_ok(pos, m); };
+        if (prune_late_move(facts, see_fails)) continue;
+        int reduction = late_move_reduction(facts, see_fails);
 
         // 2.5-2.7 Principal variation search: the first move with the full window,
         // the others with a null window first (reduced), re-searched when they beat alpha.

@@ -1,5 +1,6 @@
 // SearchState: the one record shared by the front end and the search threads.
 #pragma once
+#include <array>
 #include <atomic>
 #include <cstdint>
 
@@ -32,6 +33,13 @@ struct SearchState {
     // Strength limiting.
     float target_nps = 0;
     uint16_t throttle = 0;
+
+    // What this "go" asks beyond the limits: the root moves it allows
+    // ("searchmoves"; none listed = every legal move) and the mate it looks
+    // for ("mate N": the search ends once a mate in N moves or fewer is found).
+    uint16_t root_filter[256] = {};
+    int root_filter_count = 0;
+    int mate_moves = 0;
 
     // Clock and time control (seconds).
     float clock[2] = {5.0f, 5.0f};
@@ -66,3 +74,9 @@ struct SearchState {
 };
 
 extern SearchState search_state;
+
+// The summed counters, in the order of a thread's own (thread_counters in thread.h).
+constexpr int COUNTERS = 8;
+inline std::array<uint64_t*, COUNTERS> search_totals(SearchState& s) {
+    return {&s.nodes, &s.tbhits, &s.tt_probes, &s.tt_hits, &s.pawn_probes, &s.pawn_hits, &s.eval_probes, &s.eval_hits};
+}

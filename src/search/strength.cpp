@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "core/settings.h"
 #include "core/clock.h"
+#include "core/relaxed.h"
+#include "core/settings.h"
 #include "search/rating.h"
-#include "search/relaxed.h"
 #include "search/timeman.h"
 
 void setup_throttle() {

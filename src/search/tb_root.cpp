@@ -5,7 +5,7 @@
 #include "board/move.h"
 #include "core/io.h"
 #include "core/settings.h"
-#include "search/relaxed.h"
+#include "core/relaxed.h"
 #include "search/tunables.h"
 #include "tablebase/tb_probe.h"
 

@@ -2,6 +2,7 @@
 // record: the board half (position, history, ply records, move lists,
 // ordering tables), the evaluation state, and the root results.
 #pragma once
+#include <array>
 #include <atomic>
 #include <cstdint>
 
@@ -43,7 +44,14 @@ int prepare_thread(int index);
 void search_start(uint16_t flags, int threaded, void (*poll)() = nullptr);
 // The single-threaded synchronous search of the console and the tools.
 void search_sync();
-// Adds up the counters of the threads into SearchState.
+// The counters of a record, in the order of SearchState's totals: nodes,
+// tbhits, table probes and hits, pawn-cache probes and hits, evaluation calls and cache hits.
+inline std::array<uint64_t*, COUNTERS> thread_counters(SearchThread& t) {
+    return {&t.nodes, &t.tbhits, &t.tt_probes, &t.tt_hits, &t.eval.hce.pawn_probes, &t.eval.hce.pawn_hits,
+            &t.eval.eval_calls, &t.eval.eval_hits};
+}
+void clear_counters(SearchThread& t);
+// Adds up the counters of the threads that reached depth 2 into SearchState.
 void sum_counters();
 // Frees every record (at exit).
 void free_search_threads();

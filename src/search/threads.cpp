@@ -1,17 +1,18 @@
 #include <pthread.h>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <new>
 
-#include "core/io.h"
-#include "core/settings.h"
 #include "core/clock.h"
+#include "core/io.h"
+#include "core/relaxed.h"
+#include "core/settings.h"
 #include "search/driver.h"
 #include "search/game.h"
 #include "search/output.h"
-#include "search/relaxed.h"
 #include "search/thread.h"
 #include "search/timeman.h"
 
@@ -70,21 +71,23 @@ int prepare_thread(int index) {
     relaxed_store(t.iteration_depth, int8_t(0));
     relaxed_store(t.seldepth, int8_t(0));
     relaxed_store(t.root_fail, uint8_t(0));
-    for (uint64_t* counter : {&t.nodes, &t.tbhits, &t.tt_probes, &t.tt_hits}) relaxed_store(*counter, uint64_t(0));
-    t.eval.eval_calls = t.eval.eval_hits = 0;
+    clear_counters(t);
     return 0;
+}
+
+void clear_counters(SearchThread& t) {
+    for (uint64_t* counter : thread_counters(t)) relaxed_store(*counter, uint64_t(0));
 }
 
 void sum_counters() {
     SearchState& s = search_state;
-    s.nodes = s.tbhits = s.tt_probes = s.tt_hits = 0;
+    std::array<uint64_t*, COUNTERS> totals = search_totals(s);
+    for (uint64_t* total : totals) *total = 0;
     for (int i = 0; i < MAX_THREADS; i++) {
-        const SearchThread* t = thread_record(i);
+        SearchThread* t = thread_record(i);
         if (!t || relaxed_load(t->iteration_depth) < 2) continue;
-        s.nodes += relaxed_load(t->nodes);
-        s.tbhits += relaxed_load(t->tbhits);
-        s.tt_probes += relaxed_load(t->tt_probes);
-        s.tt_hits += relaxed_load(t->tt_hits);
+        std::array<uint64_t*, COUNTERS> counters = thread_counters(*t);
+        for (int k = 0; k < COUNTERS; k++) *totals[k] += relaxed_load(*counters[k]);
     }
     if (const SearchThread* main = thread_record(0)) s.seldepth = relaxed_load(main->seldepth);
 }

@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "core/settings.h"
 #include "core/clock.h"
+#include "core/relaxed.h"
+#include "core/settings.h"
 #include "search/game.h"
-#include "search/relaxed.h"
 #include "search/state.h"
 #include "search/thread.h"
 

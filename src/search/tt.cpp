@@ -14,9 +14,9 @@
 #include "board/move.h"
 #include "board/movegen.h"
 #include "core/io.h"
+#include "core/relaxed.h"
 #include "core/settings.h"
 #include "search/draw.h"
-#include "search/relaxed.h"
 #include "search/state.h"
 
 TranspositionTable tt;
@@ -96,6 +96,8 @@ int tt_allocate() {
     void* memory = mmap(nullptr, bytes + 256, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED) {
         search_state.table_enabled = 0;
+        // Said even in a silent run: the program ends on this.
+        print_fmt("info string can't allocate %d MB for the hash table", options.hash_mb);
         return 0;
     }
     madvise(memory, bytes + 256, MADV_HUGEPAGE);

@@ -57,13 +57,13 @@ int run_benchmark(bool main_thread_only, bool exact) {
         total_depth += float(s.best_depth);
         print_fmt("pos %2d: %6.2f seconds", i, double(s.elapsed.load()));
     }
-    print_fmt("avg depth= %0.1f plies", double(total_depth * 0.05f));
     if (exact)
         print_fmt("total time= %0.2f seconds, nodes= %llu, nps= %.0f", double(total_time),
                   (unsigned long long)exact_nodes, double(exact_nodes) / double(total_time));
     else
         print_fmt("total time= %0.2f seconds, nodes= %.0f, nps= %.0f", double(total_time), double(total_nodes),
                   double(total_nodes / total_time));
+    print_fmt("avg depth= %0.1f plies", double(total_depth * 0.05f));
     set_quit_requested(1);
     return 0;
 }

@@ -15,6 +15,10 @@
 #include "board/position.h"
 #include "board/thread_board.h"
 
+inline int sq(const char* name) { return parse_square(name); }
+inline Bitboard bb(const char* name) { return square_bb(parse_square(name)); }
+inline Move mv(const char* from, const char* to, Move flags = 0) { return make_move_code(sq(from), sq(to), flags); }
+
 // Attack tables, KPK table and keys, built once per test binary; default options.
 void init_board_core();
 

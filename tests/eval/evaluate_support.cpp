@@ -2,23 +2,16 @@
 
 #include <cctype>
 #include <cstring>
-#include <random>
 #include <sstream>
+#include <vector>
 
 #include "board/attacks.h"
 #include "board/keys.h"
-#include "board/move.h"
-#include "board/movegen.h"
-#include "eval/params.h"
 #include "core/settings.h"
+#include "eval/params.h"
 
 void init_eval_tests() {
-    static bool tables = [] {
-        init_tables();
-        init_kpk_table();
-        init_keys();
-        return true;
-    }();
+    static bool tables = (init_tables(), init_kpk_table(), init_keys(), true);
     (void)tables;
     set_default_options();
     options.use_nn = 0;
@@ -50,89 +43,48 @@ int hce_of(const std::string& fen) {
 
 namespace {
 
-std::vector<std::string> fields_of(const std::string& fen) {
-    std::stringstream in(fen);
-    std::vector<std::string> fields;
-    for (std::string f; in >> f;) fields.push_back(f);
-    while (fields.size() < 4) fields.push_back("-");
-    return fields;
-}
-
-// Placement as eight rank strings of eight characters, rank 8 first ('.' for empty).
-std::vector<std::string> expand(const std::string& placement) {
+// The four fields, the ranks of the placement split out (rank 8 first).
+struct FenFields {
     std::vector<std::string> ranks;
-    std::stringstream in(placement);
-    for (std::string rank; std::getline(in, rank, '/');) {
-        std::string row;
-        for (char c : rank) row += isdigit(uint8_t(c)) ? std::string(size_t(c - '0'), '.') : std::string(1, c);
-        ranks.push_back(row);
+    std::string side, rights = "-", ep = "-";
+    explicit FenFields(const std::string& fen) {
+        std::istringstream in(fen);
+        std::string placement;
+        in >> placement >> side >> rights >> ep;
+        std::istringstream board(placement);
+        for (std::string rank; std::getline(board, rank, '/');) ranks.push_back(rank);
     }
-    return ranks;
-}
-
-std::string compress(const std::vector<std::string>& ranks) {
-    std::string out;
-    for (size_t r = 0; r < ranks.size(); r++) {
-        int empty = 0;
-        for (char c : ranks[r]) {
-            if (c == '.') {
-                empty++;
-                continue;
-            }
-            if (empty) out += char('0' + empty), empty = 0;
-            out += c;
+    std::string text() const {
+        std::string out;
+        for (size_t i = 0; i < ranks.size(); i++) {
+            if (i) out += '/';
+            out += ranks[i];
         }
-        if (empty) out += char('0' + empty);
-        if (r + 1 < ranks.size()) out += '/';
+        return out + " " + side + " " + rights + " " + ep;
     }
-    return out;
-}
+};
 
-char swap_case(char c) { return isupper(uint8_t(c)) ? char(tolower(c)) : char(toupper(c)); }
+std::string swap_case(std::string s) {
+    for (char& c : s) c = isupper(uint8_t(c)) ? char(tolower(c)) : char(toupper(c));
+    return s;
+}
 
 }  // namespace
 
 std::string flip_fen(const std::string& fen) {
-    auto f = fields_of(fen);
-    auto ranks = expand(f[0]);
-    std::vector<std::string> flipped(ranks.rbegin(), ranks.rend());
-    for (auto& row : flipped)
-        for (char& c : row) c = swap_case(c);
-    std::string rights = f[2] == "-" ? "-" : "";
-    if (f[2] != "-")
-        for (char c : f[2]) rights += swap_case(c);
-    std::string ep = f[3];
-    if (ep != "-") ep[1] = ep[1] == '3' ? '6' : '3';
-    return compress(flipped) + (f[1] == "w" ? " b " : " w ") + rights + " " + ep;
+    FenFields f(fen);
+    std::vector<std::string> ranks(f.ranks.rbegin(), f.ranks.rend());
+    for (std::string& rank : ranks) rank = swap_case(rank);
+    f.ranks = ranks;
+    f.side[0] = f.side[0] == 'w' ? 'b' : 'w';
+    if (f.rights != "-") f.rights = swap_case(f.rights);
+    if (f.ep != "-") f.ep[1] = f.ep[1] == '3' ? '6' : '3';
+    return f.text();
 }
 
 std::string mirror_fen(const std::string& fen) {
-    auto f = fields_of(fen);
-    auto ranks = expand(f[0]);
-    for (auto& row : ranks) row = std::string(row.rbegin(), row.rend());
-    std::string ep = f[3];
-    if (ep != "-") ep[0] = char('a' + 'h' - ep[0]);
-    return compress(ranks) + " " + f[1] + " " + f[2] + " " + ep;
-}
-
-std::vector<std::string> random_game_positions(int games, int max_plies, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::vector<std::string> positions;
-    auto tb = board_at(START_FEN);
-    for (int g = 0; g < games; g++) {
-        set_fen(tb->pos, START_FEN);
-        for (int ply = 0; ply < max_plies; ply++) {
-            gen_all(tb->pos);
-            std::vector<Move> legal;
-            const PlyRecord& rec = tb->current_ply();
-            for (const MoveEntry* e = rec.moves; e < rec.listEnd; e++)
-                if (is_legal(tb->pos, tb->pos.side, e->move)) legal.push_back(e->move);
-            if (legal.empty()) break;
-            make_game_move(*tb, legal[rng() % legal.size()]);
-            char fen[128];
-            write_fen(tb->pos, fen, 0);
-            positions.push_back(fen);
-        }
-    }
-    return positions;
+    FenFields f(fen);
+    for (std::string& rank : f.ranks) rank = std::string(rank.rbegin(), rank.rend());  // run lengths read alike backwards
+    if (f.ep != "-") f.ep[0] = char('a' + 'h' - f.ep[0]);
+    return f.text();
 }

@@ -1,12 +1,11 @@
 // Shared set-up for the evaluation tests: tables, options and the default
-// parameters, thread records and evaluation states, colour-flipped and
-// mirrored FEN twins, and positions from random games.
+// parameters, thread records and evaluation states, and colour-flipped and
+// mirrored FEN twins.
 #pragma once
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "board/thread_board.h"
 #include "eval/evaluate.h"
@@ -24,6 +23,3 @@ int hce_of(const std::string& fen);
 std::string flip_fen(const std::string& fen);
 // The same position mirrored left to right (only meaningful without castling rights).
 std::string mirror_fen(const std::string& fen);
-
-// Positions (four-field FEN) along random legal games from the start position.
-std::vector<std::string> random_game_positions(int games, int max_plies, unsigned seed);

@@ -1,15 +1,16 @@
-// Behaviour of the hand-crafted evaluation: phase, pawn cache, endgame
-// scaling, pins, hung pieces and free pawns, the display totals, and the
-// trace the tuner fits against the real evaluation.
+// The hand-crafted evaluation as a whole: phase, the pawn cache, endgame
+// scaling, pins, colour and wing symmetry over random games, and the trace
+// the tuner fits against the real evaluation.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <memory>
+#include <random>
 
-#include "board/types.h"
 #include "eval/params.h"
 #include "eval/scale.h"
 #include "evaluate_support.h"
+#include "test_support.h"
 
 namespace {
 
@@ -24,132 +25,118 @@ struct HceCase {
     const HceState& state() const { return es->hce; }
 };
 
-int square(const char* name) { return (name[1] - '1') * 8 + (name[0] - 'a'); }
-Bitboard bb(const char* name) { return square_bb(square(name)); }
+Bitboard bb(const char* name) { return square_bb((name[1] - '1') * 8 + (name[0] - 'a')); }
+
+float scale_of(const char* fen, int white_score) { return endgame_scale(HceCase(fen).tb->pos, white_score); }
 
 }  // namespace
 
-TEST(HcePhase, OpeningAndBareKings) {
+TEST(Hce, PhaseAndThePawnCache) {
     init_eval_tests();
     HceCase start(START_FEN);
-    start.eval();
+    EXPECT_EQ(start.eval(), 36);  // everything cancels but the side-to-move bonus (mg 36 at phase 1)
     EXPECT_EQ(start.state().phase, 1.0f);
     HceCase pawn("4k3/8/8/8/8/8/4P3/4K3 w - -");
     pawn.eval();
     EXPECT_FLOAT_EQ(pawn.state().phase, 0.014f);
-    // Start position: everything cancels but the side-to-move bonus (mg 36 at phase 1).
-    EXPECT_EQ(start.eval(), 36);
-}
 
-TEST(HcePawnCache, KeyWingsAndHitCounting) {
-    init_eval_tests();
-    HceCase a("4k3/pp6/8/8/8/8/PP6/4K3 w - -");
-    HceCase b("3k4/pp6/8/8/8/8/PP6/4K3 w - -");  // black king on the other wing
-    HceCase c("3k4/pp6/8/8/8/8/PP6/3K4 w - -");  // both kings moved
+    // The key folds in each king's wing; an entry is trusted from ply 2 on.
+    HceCase a("4k3/pp6/8/8/8/8/PP6/4K3 w - -"), b("3k4/pp6/8/8/8/8/PP6/4K3 w - -"), c("3k4/pp6/8/8/8/8/PP6/3K4 w - -");
     EXPECT_EQ(a.tb->pos.pawnKey, b.tb->pos.pawnKey);
     EXPECT_NE(pawn_cache_key(a.tb->pos), pawn_cache_key(b.tb->pos));
     EXPECT_NE(pawn_cache_key(b.tb->pos), pawn_cache_key(c.tb->pos));
-    EXPECT_NE(pawn_cache_key(a.tb->pos), pawn_cache_key(c.tb->pos));
-
-    int first = a.eval(2);
-    EXPECT_EQ(a.state().pawn_probes, 1u);
-    EXPECT_EQ(a.state().pawn_hits, 0u);
+    const int first = a.eval(2);
     EXPECT_EQ(a.eval(2), first);
     EXPECT_EQ(a.state().pawn_hits, 1u);
-    EXPECT_EQ(a.eval(1), first);  // below ply 2 the entry is not trusted
+    EXPECT_EQ(a.eval(1), first);
     EXPECT_EQ(a.state().pawn_hits, 1u);
     EXPECT_EQ(a.state().pawn_probes, 3u);
 }
 
-TEST(HceScaling, RookPawnOppositeBishopsAndLargeMaterial) {
+TEST(Hce, EndgameScaling) {
     init_eval_tests();
-    // King, a-pawn and dark-squared bishop against the king on b8: the corner a8 is light.
+    // King, a-pawn and dark-squared bishop against the king on b8 (a8 is light).
+    EXPECT_FLOAT_EQ(scale_of("1k6/8/8/8/8/8/P7/K1B5 w - -", 100), 0.05f);
+    EXPECT_FLOAT_EQ(scale_of("1k6/8/8/8/8/8/P7/K1B5 w - -", -100), 0.65f);  // the tree reads the favoured side
+    EXPECT_FLOAT_EQ(scale_of("1k6/8/8/8/8/8/P7/K2B4 w - -", 100), 1.0f);    // a light-squared bishop
+    EXPECT_FLOAT_EQ(scale_of("k1b5/p7/8/8/8/8/8/1K6 b - -", -100), 0.05f);  // black's fortress
+    EXPECT_FLOAT_EQ(scale_of("4k3/5p2/4b3/8/8/2B5/P4P2/4K3 w - -", 80), 0.5f);  // opposite bishops, a pawn up
+    EXPECT_FLOAT_EQ(scale_of("4k3/5p2/3b4/8/8/2B5/P4P2/4K3 w - -", 80), 1.0f);  // bishops of one colour
+    EXPECT_FLOAT_EQ(scale_of("4k3/8/8/8/8/2B5/8/4K2n w - -", 80), 0.65f);      // a minor piece, no pawns
+    EXPECT_FLOAT_EQ(scale_of("3qk3/8/8/8/8/8/8/3QK3 w - -", 80), 1.0f);        // w above 8
+    EXPECT_FLOAT_EQ(scale_of("4k3/8/8/3n4/8/2B5/P7/4K3 w - -", 80), 0.75f);    // a single pawn against a knight
+    // The scaled score itself, through the trace.
     HceCase fortress("1k6/8/8/8/8/8/P7/K1B5 w - -");
-    EXPECT_FLOAT_EQ(endgame_scale(fortress.tb->pos, 100), 0.05f);
-    EXPECT_FLOAT_EQ(endgame_scale(fortress.tb->pos, -100), 0.65f);  // the tree reads the favoured side
     auto trace = std::make_unique<HceTrace>();
-    int scaled = hce_trace(*fortress.es, fortress.tb->pos, *trace);
+    const int scaled = hce_trace(*fortress.es, fortress.tb->pos, *trace);
     EXPECT_FLOAT_EQ(trace->scale, 0.05f);
-    EXPECT_GE(scaled, 0);
-    EXPECT_LT(scaled, 30);
-    // The same with a light-squared bishop is no fortress.
-    HceCase light("1k6/8/8/8/8/8/P7/K2B4 w - -");
-    EXPECT_FLOAT_EQ(endgame_scale(light.tb->pos, 100), 1.0f);
-    // And the colour-flipped fortress, from black's side.
-    HceCase black("k1b5/p7/8/8/8/8/8/1K6 b - -");
-    EXPECT_FLOAT_EQ(endgame_scale(black.tb->pos, -100), 0.05f);
-
-    // Opposite-coloured bishops with a pawn more: 0.5.
-    HceCase ocb("4k3/5p2/4b3/8/8/2B5/P4P2/4K3 w - -");
-    EXPECT_FLOAT_EQ(endgame_scale(ocb.tb->pos, 80), 0.5f);
-    // Same-coloured bishops: unscaled.
-    HceCase scb("4k3/5p2/3b4/8/8/2B5/P4P2/4K3 w - -");
-    EXPECT_FLOAT_EQ(endgame_scale(scb.tb->pos, 80), 1.0f);
-    // Minor piece without pawns: 0.65; with w above 8 no scaling at all.
-    HceCase minor("4k3/8/8/8/8/2B5/8/4K2n w - -");
-    EXPECT_FLOAT_EQ(endgame_scale(minor.tb->pos, 80), 0.65f);
-    HceCase queens("3qk3/8/8/8/8/8/8/3QK3 w - -");
-    EXPECT_FLOAT_EQ(endgame_scale(queens.tb->pos, 80), 1.0f);
-    // A single pawn against a knight brings no material edge: 0.75.
-    HceCase single("4k3/8/8/3n4/8/2B5/P7/4K3 w - -");
-    EXPECT_FLOAT_EQ(endgame_scale(single.tb->pos, 80), 0.75f);
+    EXPECT_TRUE(scaled >= 0 && scaled < 30) << scaled;
 }
 
-TEST(HcePins, KingAndQueenShields) {
+TEST(Hce, PinsAgainstTheKingAndTheQueen) {
     init_eval_tests();
-    // Knight e2 pinned by the rook e8, pawn d2 by the bishop a5.
-    auto tb = board_at("4r1k1/8/8/b7/8/8/3PN3/4K3 w - -");
-    EXPECT_EQ(pinned_pieces(tb->pos, WHITE), bb("e2") | bb("d2"));
-    // Two pieces between: nothing is pinned.
-    tb = board_at("4r1k1/8/8/8/8/4P3/4N3/4K3 w - -");
-    EXPECT_EQ(pinned_pieces(tb->pos, WHITE), 0u);
-    // An enemy piece between does not count as a pin of ours.
-    tb = board_at("4r1k1/8/8/8/8/8/4n3/4K3 w - -");
-    EXPECT_EQ(pinned_pieces(tb->pos, WHITE), 0u);
-    // Shield of the queen: the knight d4 stands between the queen d1 and the rook d8;
-    // a queen does not pin against the queen.
-    tb = board_at("3r2k1/8/8/8/3N4/8/5B2/3QK2q w - -");
-    EXPECT_EQ(pinned_pieces(tb->pos, WHITE), bb("d4"));
-    EXPECT_EQ(pinned_pieces(tb->pos, BLACK), 0u);
+    auto pinned = [](const char* fen, int side) { return pinned_pieces(board_at(fen)->pos, side); };
+    EXPECT_EQ(pinned("4r1k1/8/8/b7/8/8/3PN3/4K3 w - -", WHITE), bb("e2") | bb("d2"));
+    EXPECT_EQ(pinned("4r1k1/8/8/8/8/4P3/4N3/4K3 w - -", WHITE), 0u);  // two pieces between
+    EXPECT_EQ(pinned("4r1k1/8/8/8/8/8/4n3/4K3 w - -", WHITE), 0u);    // an enemy piece between
+    // The d4 knight shields the queen d1 from the d8 rook; a queen does not pin against the queen.
+    EXPECT_EQ(pinned("3r2k1/8/8/8/3N4/8/5B2/3QK2q w - -", WHITE), bb("d4"));
+    EXPECT_EQ(pinned("3r2k1/8/8/8/3N4/8/5B2/3QK2q w - -", BLACK), 0u);
 }
 
-TEST(HceThreats, HungPiecesAndFreePawns) {
+// Colour-flipped and mirrored twins of positions from random games score the
+// same, with distinct values on every table square so that a wrongly oriented
+// lookup shows. (Two queens of one colour break symmetry on purpose: pins
+// against "the" queen use the lowest-numbered one.)
+TEST(Hce, ColourFlipAndMirrorOverRandomGames) {
     init_eval_tests();
-    // Black's pawn c6 attacks the knight d5; the pawn a6 runs freely.
-    HceCase c("6k1/8/P1p5/3N4/8/8/8/6K1 w - -");
-    c.eval();
-    EXPECT_TRUE(c.state().hung_pieces & bb("d5"));
-    EXPECT_TRUE(c.state().free_pawns & bb("a6"));
-    HceCase quiet(START_FEN);
-    quiet.eval();
-    EXPECT_EQ(quiet.state().hung_pieces, 0u);
-    EXPECT_EQ(quiet.state().free_pawns, 0u);
+    std::mt19937 rng(7);
+    for (int i = pst_start; i < pst_start + PST_COUNT * 64; i++) {
+        const int mg = int(rng() % 61) - 30, eg = int(rng() % 61) - 30;
+        param_table[i].packed = make_score(mg, eg);
+        param_table[i].mg = float(mg), param_table[i].eg = float(eg);
+    }
+    int flips = 0, mirrors = 0;
+    for (const std::string& fen : random_game_fens(2024, 40, 160)) {
+        auto tb = board_at(fen);
+        if (popcount(tb->pos.pieces[WHITE][QUEEN]) > 1 || popcount(tb->pos.pieces[BLACK][QUEEN]) > 1) continue;
+        const int score = hce_of(fen);
+        ASSERT_EQ(hce_of(flip_fen(fen)), score) << fen << "  vs  " << flip_fen(fen);
+        flips++;
+        if (tb->pos.castleRights) continue;
+        ASSERT_EQ(hce_of(mirror_fen(fen)), score) << fen << "  vs  " << mirror_fen(fen);
+        mirrors++;
+    }
+    EXPECT_GT(flips, 3000);
+    EXPECT_GT(mirrors, 1000);
+    init_eval_tests();
 }
 
-TEST(HceTrace, CategoryTotalsAndTheTunersLinearModel) {
+// The display's category totals add up to each side's total, and the tuner's
+// linear model reproduces the score up to the truncation of each term.
+TEST(Hce, TraceCategoriesAndTheTunersLinearModel) {
     init_eval_tests();
     auto es = fresh_eval_state();
     auto trace = std::make_unique<HceTrace>();
     int checked = 0;
-    for (const std::string& fen : random_game_positions(8, 120, 99)) {
+    for (const std::string& fen : random_game_fens(99, 8, 120)) {
         auto tb = board_at(fen);
         es->hce.eval_trace = 1;
         es->eval_ply = 0;
-        int score = hce_evaluate(*es, tb->pos);
+        const int score = hce_evaluate(*es, tb->pos);
         for (int side = 0; side < 2; side++) {
             Score sum = 0;
             for (int c = 0; c < CAT_COUNT; c++) sum += es->hce.term_totals[side][c];
             ASSERT_EQ(sum, es->hce.total[side]);
         }
-        // The trace reproduces the score up to the truncation of each term.
         ASSERT_EQ(hce_trace(*es, tb->pos, *trace), score);
         double mg = 0, eg = 0;
         for (int i = 0; i < param_count; i++) {
-            float n = trace->coef[i][tb->pos.side] - trace->coef[i][tb->pos.side ^ 1];
+            const float n = trace->coef[i][tb->pos.side] - trace->coef[i][tb->pos.side ^ 1];
             mg += n * param_table[i].mg;
             eg += n * param_table[i].eg;
         }
-        double model = trace->scale * (trace->phase * mg + (1 - trace->phase) * eg);
+        const double model = trace->scale * (trace->phase * mg + (1 - trace->phase) * eg);
         ASSERT_LE(std::fabs(model - score), 12 + 0.02 * std::fabs(score)) << fen;
         checked++;
     }

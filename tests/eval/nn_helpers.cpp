@@ -10,50 +10,42 @@
 
 #include "board/attacks.h"
 #include "board/keys.h"
-#include "eval/nn/network_file.h"
-#include "eval/nn/placeholder_net.h"
 #include "core/settings.h"
+#include "eval/nn/placeholder_net.h"
 
-void init_board_tables() {
-    static const bool ready = [] {
-        init_tables();
-        init_keys();
-        return true;
-    }();
-    (void)ready;
-}
+namespace {
 
-Position empty_position(int side) {
-    Position pos;
-    memset(&pos, 0, sizeof pos);
-    pos.side = uint8_t(side);
-    pos.kingSq[WHITE] = pos.kingSq[BLACK] = NO_SQUARE;
-    pos.epSquare = NO_SQUARE;
-    return pos;
-}
-
-void place_piece(Position& pos, int color, int type, int sq) {
-    lift_piece(pos, sq);
+void place(Position& pos, int color, int type, int sq) {
+    if (pos.board[sq]) remove_piece(pos, sq);
     put_piece(pos, make_piece(color, type), sq);
     if (type == KING) pos.kingSq[color] = uint8_t(sq);
 }
 
-void lift_piece(Position& pos, int sq) {
-    if (pos.board[sq]) remove_piece(pos, sq);
+int16_t saturate(int x) { return int16_t(std::clamp(x, -32768, 32767)); }
+int16_t activate(int x) { return int16_t(x < 0 ? (x + 63) >> 6 : x); }
+int32_t dot32(const int16_t* a, const int16_t* b, int n) {
+    uint32_t s = 0;
+    for (int i = 0; i < n; i++) s += uint32_t(int32_t(a[i]) * b[i]);
+    return int32_t(s);
 }
 
+}  // namespace
+
 Position placement_position(const char* placement, int side) {
-    init_board_tables();
-    Position pos = empty_position(side);
+    static const bool tables = (init_tables(), init_keys(), true);
+    (void)tables;
+    Position pos{};
     const std::string fen = std::string(placement) + (side == WHITE ? " w - -" : " b - -");
     EXPECT_EQ(set_fen(pos, fen.c_str()), 0) << fen;
     return pos;
 }
 
 Position mirrored_position(const Position& pos) {
-    Position m = empty_position(pos.side);
+    Position m{};
+    m.side = pos.side;
+    m.epSquare = NO_SQUARE;
     for (int sq = 0; sq < 64; sq++)
-        if (pos.board[sq]) place_piece(m, piece_color(pos.board[sq]), piece_type(pos.board[sq]), sq ^ 7);
+        if (pos.board[sq]) place(m, piece_color(pos.board[sq]), piece_type(pos.board[sq]), sq ^ 7);
     return m;
 }
 
@@ -76,11 +68,9 @@ void install_random_network(const NetworkHeader& h, uint64_t seed, int amplitude
         for (int64_t i = 0; i < n; i++) block[i] = int16_t(int(rng() % uint64_t(2 * a + 1)) - a);
     };
     fill(net.weights, net.weight_count, amplitude);
-    const int H = h.sizes[SIZE_ACC_WHITE], M = h.sizes[SIZE_MATERIAL], N = h.sizes[SIZE_HIDDEN];
-    fill(net.bias_white, H, bias_amplitude);
-    fill(net.bias_black, H, bias_amplitude);
-    fill(net.bias_material, M, bias_amplitude);
-    fill(net.bias_hidden, N, bias_amplitude);
+    for (auto [block, n] : {std::pair{net.bias_white, h.sizes[SIZE_ACC_WHITE]}, {net.bias_black, h.sizes[SIZE_ACC_BLACK]},
+                            {net.bias_material, h.sizes[SIZE_MATERIAL]}, {net.bias_hidden, h.sizes[SIZE_HIDDEN]}})
+        fill(block, n, bias_amplitude);
     network_install(net);
 }
 
@@ -99,16 +89,6 @@ void install_embedded_network() {
     options.noise = noise;
 }
 
-namespace {
-int16_t saturate(int x) { return int16_t(std::clamp(x, -32768, 32767)); }
-int16_t activate(int x) { return int16_t(x < 0 ? (x + 63) >> 6 : x); }
-int32_t dot32(const int16_t* a, const int16_t* b, int n) {
-    uint32_t s = 0;
-    for (int i = 0; i < n; i++) s += uint32_t(int32_t(a[i]) * b[i]);
-    return int32_t(s);
-}
-}  // namespace
-
 int reference_evaluate(const Position& pos) {
     const Network& net = network;
     const NetworkHeader& h = net.header;
@@ -121,56 +101,41 @@ int reference_evaluate(const Position& pos) {
     }
     const int mw = units[0], mb = units[1];
     int bucket = 0;
-    if (h.output_bucket_mode == 6) {
-        bucket = 5 - std::min(5, int(float((mw + mb) * 0.1) + 0.5));
-    } else if (h.output_bucket_mode == 8) {
+    if (h.output_bucket_mode == 6) bucket = 5 - std::min(5, int(float((mw + mb) * 0.1) + 0.5));
+    if (h.output_bucket_mode == 8)
         bucket = std::clamp(int(std::round((mw + mb + count[0][1] + count[1][1] - 6) * 0.1)), 0, 7);
-    }
     const int wk = pos.kingSq[0], bk = pos.kingSq[1];
     int in_white = 0, in_black = 0;
-    if (h.input_buckets >= 2) {
-        if (h.version <= 800) {
-            in_white = wk > 23 ? 768 : 0;
-            in_black = 7 - bk / 8 > 2 ? 768 : 0;
-        } else if (h.version <= 805) {
-            in_white = in_black = mw + mb < 21 ? 768 : 0;
-        } else {
-            in_white = in_black = std::max(mw, mb) < 10 ? 768 : 0;
-        }
+    if (h.input_buckets >= 2 && h.version <= 800) {
+        in_white = wk > 23 ? 768 : 0;
+        in_black = 7 - bk / 8 > 2 ? 768 : 0;
+    } else if (h.input_buckets >= 2) {
+        in_white = in_black = (h.version <= 805 ? mw + mb < 21 : std::max(mw, mb) < 10) ? 768 : 0;
     }
     const int mirror = (wk & 4) == 0 ? 7 : 0, flip = (bk & 4) == 0 ? 63 : 56;
     std::vector<int16_t> acc_w(net.bias_white, net.bias_white + H), acc_b(net.bias_black, net.bias_black + H);
     for (int t = 1; t <= 6; t++)
         for (int c = 0; c < 2; c++)
-            for (int sq = 0; sq < 64; sq++) {
-                if (!(pos.pieces[c][t] >> sq & 1)) continue;
+            for (Bitboard b = pos.pieces[c][t]; b;) {
+                const int sq = pop_lsb(b);
                 const int16_t* rw = net.feature_weights + size_t(in_white + (c ? 384 : 0) + (t - 1) * 64 + (sq ^ mirror)) * H;
                 const int16_t* rb = net.feature_weights + size_t(in_black + (c ? 0 : 384) + (t - 1) * 64 + (sq ^ flip)) * H;
-                for (int i = 0; i < H; i++) {
-                    acc_w[i] = saturate(acc_w[i] + rw[i]);
-                    acc_b[i] = saturate(acc_b[i] + rb[i]);
-                }
+                for (int i = 0; i < H; i++) acc_w[i] = saturate(acc_w[i] + rw[i]), acc_b[i] = saturate(acc_b[i] + rb[i]);
             }
-    for (int i = 0; i < H; i++) {
-        acc_w[i] = activate(acc_w[i]);
-        acc_b[i] = activate(acc_b[i]);
-    }
+    for (int i = 0; i < H; i++) acc_w[i] = activate(acc_w[i]), acc_b[i] = activate(acc_b[i]);
     const int us = pos.side, them = us ^ 1;
     std::vector<int16_t> mat(M);
     for (int j = 0; j < M; j++) {
         int m = net.bias_material[j];
-        for (int k = 0; k < 5; k++) {
-            m += net.material_weights[j * 10 + k] * count[us][k + 1];
-            m += net.material_weights[j * 10 + 5 + k] * count[them][k + 1];
-        }
+        for (int k = 0; k < 5; k++)
+            m += net.material_weights[j * 10 + k] * count[us][k + 1] + net.material_weights[j * 10 + 5 + k] * count[them][k + 1];
         mat[j] = activate(int16_t(m));
     }
     const int16_t* own = us == 0 ? acc_w.data() : acc_b.data();
     const int16_t* other = us == 0 ? acc_b.data() : acc_w.data();
     float y;
     if (N == 0) {
-        y = float(dot32(own, net.out_own() + bucket * H, H));
-        y += float(dot32(other, net.out_other() + bucket * H, H));
+        y = float(dot32(own, net.out_own() + bucket * H, H)) + float(dot32(other, net.out_other() + bucket * H, H));
         y += float(dot32(mat.data(), net.out_material() + bucket * M, M));
     } else {
         std::vector<int16_t> hidden(N);
@@ -181,39 +146,29 @@ int reference_evaluate(const Position& pos) {
         }
         y = float(dot32(hidden.data(), net.final_weights() + bucket * N, N));
     }
-    const float raw = y * 9.5367431640625e-07f;
-    const float scaled = raw * float(h.output_scale);
+    const float scaled = y * 9.5367431640625e-07f * float(h.output_scale);
     return std::clamp(int(scaled >= 0 ? scaled + 0.5 : scaled - 0.5), -3000, 3000);
 }
 
 void PieceShuffler::step(Position& pos) {
     const int color = pick(2);
     Bitboard own = pos.pieces[color][0] & ~pos.pieces[color][KING];
-    const Bitboard enemy_kings = pos.pieces[0][KING] | pos.pieces[1][KING];
+    const Bitboard blocked = pos.pieces[color][0] | pos.pieces[0][KING] | pos.pieces[1][KING];
     const int kind = pick(10);
     if (kind < 3 || !own) {  // king step, maybe capturing
         const int from = pos.kingSq[color];
         const int to = std::clamp(file_of(from) + pick(3) - 1, 0, 7) + 8 * std::clamp(rank_of(from) + pick(3) - 1, 0, 7);
-        if (to == from || (square_bb(to) & (pos.pieces[color][0] | enemy_kings))) return;
-        lift_piece(pos, from);
-        place_piece(pos, color, KING, to);
+        if (!(square_bb(to) & blocked)) remove_piece(pos, from), place(pos, color, KING, to);
         return;
     }
     const int to = pick(64);
-    if (square_bb(to) & (pos.pieces[color][0] | enemy_kings)) return;
-    if (kind == 9 && popcount(pos.occupied()) < 30) {  // a piece comes back
-        place_piece(pos, color, 1 + pick(5), to);
-        return;
-    }
-    int n = pick(popcount(own));
-    while (n--) own &= own - 1;
+    if (square_bb(to) & blocked) return;
+    if (kind == 9 && popcount(pos.occupied()) < 30) return place(pos, color, 1 + pick(5), to);  // a piece comes back
+    for (int n = pick(popcount(own)); n--;) own &= own - 1;
     const int from = lsb(own);
-    int type = piece_type(pos.board[from]);
-    if (kind == 8) type = 1 + pick(5);  // promotion or other change of type
-    lift_piece(pos, from);
-    place_piece(pos, color, type, to);
+    const int type = kind == 8 ? 1 + pick(5) : piece_type(pos.board[from]);  // promotion or other change of type
+    remove_piece(pos, from);
+    place(pos, color, type, to);
 }
 
-std::string temp_path(const std::string& name) {
-    return "/tmp/quox_nn_" + std::to_string(getpid()) + "_" + name;
-}
+std::string temp_path(const std::string& name) { return "/tmp/quox_nn_" + std::to_string(getpid()) + "_" + name; }

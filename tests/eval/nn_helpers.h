@@ -1,22 +1,15 @@
-// Shared by the network tests: positions from FEN or placed piece by piece,
-// random networks of any shape, and a plain re-statement of the evaluation
-// to hold the optimised code against.
+// Shared by the network tests: positions placed piece by piece, random
+// networks of any shape, and a plain re-statement of the evaluation to hold
+// the optimised code against.
 #pragma once
 #include <cstdint>
 #include <random>
 #include <string>
 
 #include "board/position.h"
-#include "eval/nn/accumulator.h"
 #include "eval/nn/network.h"
 
-// Attack tables and keys, once per test binary.
-void init_board_tables();
-// An empty board with `side` to move.
-Position empty_position(int side);
-void place_piece(Position& pos, int color, int type, int sq);
-void lift_piece(Position& pos, int sq);
-// The board field of a FEN ("rnbqkbnr/pppppppp/8/...") with `side` to move, no castling.
+// The board field of a FEN with `side` to move and no castling (tables built on first use).
 Position placement_position(const char* placement, int side);
 // The same position seen in a mirror between the d and e files.
 Position mirrored_position(const Position& pos);
@@ -26,9 +19,8 @@ NetworkHeader shaped_header(int H, int M, int N, int mode = 6, int version = 806
 // Installs a network with uniform random weights in [-amplitude, amplitude]
 // (biases in [-bias_amplitude, bias_amplitude]).
 void install_random_network(const NetworkHeader& h, uint64_t seed, int amplitude = 256, int bias_amplitude = 256);
-// Installs the program's embedded network.
 void install_embedded_network();
-// The untrained placeholder: piece values and a few square bonuses, known in advance.
+// The untrained placeholder: piece values and a few square bonuses.
 void install_placeholder_network();
 
 // The evaluation written out step by step, always from the biases.
@@ -38,7 +30,6 @@ int reference_evaluate(const Position& pos);
 struct PieceShuffler {
     std::mt19937_64 rng;
     explicit PieceShuffler(uint64_t seed) : rng(seed) {}
-    // Changes the position by one random relocation of `color`'s pieces.
     void step(Position& pos);
     int pick(int n) { return int(rng() % uint64_t(n)); }
 };

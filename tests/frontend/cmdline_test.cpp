@@ -1,11 +1,11 @@
-// Switches change the settings record within their limits.
+// Switches change the settings record within their limits; modes, values and fields.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "frontend/cmdline.h"
 #include "core/settings.h"
+#include "frontend/cmdline.h"
 
 namespace {
 
@@ -34,13 +34,15 @@ TEST(CommandLine, NumbersAreLimitedToTheirRanges) {
     EXPECT_EQ(options.threads, 1);
 }
 
-TEST(CommandLine, ModesLastOneWinsAndValuesAreConsumed) {
+TEST(CommandLine, ModesValuesAndTextFields) {
     CommandLine cmd;
-    ASSERT_EQ(apply({"-bench", "-anepd", "suite.epd", "-quiet", "unknown", "-pbench"}, cmd), 0);
-    EXPECT_EQ(cmd.mode, MODE_BENCH);
+    ASSERT_EQ(apply({"-bench", "-anepd", "suite.epd", "-quiet", "unknown", "-pbench", "-c", "-log"}, cmd), 0);
+    EXPECT_EQ(cmd.mode, MODE_BENCH);  // the last mode switch wins
     EXPECT_TRUE(cmd.main_thread_only);
     EXPECT_STREQ(options.epd_input, "suite.epd");
     EXPECT_EQ(options.noise, 99999);
+    EXPECT_EQ(options.uci_mode, 0);
+    EXPECT_EQ(options.log, 2);
     CommandLine scan;
     ASSERT_EQ(apply({"--scan_pgn", "games.pgn"}, scan), 0);  // matched anywhere in the word
     EXPECT_EQ(scan.mode, MODE_SCAN_PGN);
@@ -65,24 +67,15 @@ TEST(CommandLine, ModesLastOneWinsAndValuesAreConsumed) {
     EXPECT_EQ(options.record_count, 5000000u);
     EXPECT_EQ(options.hash_mb, 0);
     EXPECT_FLOAT_EQ(options.learning_rate, 0.01f);
-}
-
-TEST(CommandLine, MissingValuesAndTooSmallCountsFail) {
-    CommandLine cmd;
-    EXPECT_EQ(apply({"-hash"}, cmd), 1);
-    EXPECT_EQ(apply({"-gentraindata", "out.bin"}, cmd), 1);
-    EXPECT_EQ(apply({"-gentraindata", "out.bin", "0"}, cmd), 1);
-    EXPECT_EQ(apply({"-train", "data.bin", "0"}, cmd), 1);
-    EXPECT_EQ(apply({"-c", "-log"}, cmd), 0);
-    EXPECT_EQ(options.uci_mode, 0);
-    EXPECT_EQ(options.log, 2);
-}
-
-TEST(CommandLine, TextValuesNeverOverrunTheirFields) {
-    CommandLine cmd;
-    std::string longer(1000, 'f');
+    // Missing values and counts below one fail.
+    for (std::vector<std::string> bad : {std::vector<std::string>{"-hash"}, {"-gentraindata", "out.bin"},
+                                         {"-gentraindata", "out.bin", "0"}, {"-train", "data.bin", "0"}})
+        EXPECT_EQ(apply(bad, cmd), 1) << bad[0] << " " << bad.size();
+    // Text values never overrun their fields.
+    const std::string longer(1000, 'f');
     ASSERT_EQ(apply({"-o", longer, "-cfg", longer, "-bin2epd", longer}, cmd), 0);
     EXPECT_EQ(std::string(options.output_file).size(), 139u);
-    EXPECT_EQ(std::string(options.config_file).size(), 143u);
+    EXPECT_EQ(std::string(options.config_file).size(), sizeof options.config_file - 1);
     EXPECT_EQ(std::string(options.training_file).size(), 140u);
+    EXPECT_STREQ(options.nn_file, "embedded");
 }

@@ -38,46 +38,26 @@ struct PipeInput {
 
 }  // namespace
 
-TEST(InputReader, ReturnsAtOnceWhenNothingIsWaiting) {
+TEST(InputReader, NeverBlocksAndHandsOutOneLinePerCall) {
     PipeInput in;
     EXPECT_EQ(in.next(), "<none>");
     in.write_text("isre");
     EXPECT_EQ(in.next(), "<none>");  // a partial line waits for its end
-    in.write_text("ady\n");
-    EXPECT_EQ(in.next(), "isready");
-    EXPECT_EQ(in.next(), "<none>");
-}
-
-TEST(InputReader, OneLinePerCallAndEveryLineEndForm) {
-    PipeInput in;
-    in.write_text("isready\r\ngo\n\n\nstop\rquit");
+    in.write_text("ady\r\ngo\n\n\nstop\rquit");
     in.write_text(std::string("a\0b@c\n", 6));
-    EXPECT_EQ(in.next(), "isready");
-    EXPECT_EQ(in.next(), "go");
-    EXPECT_EQ(in.next(), "stop");
-    EXPECT_EQ(in.next(), "quita");
-    EXPECT_EQ(in.next(), "b");
-    EXPECT_EQ(in.next(), "c");
-    EXPECT_EQ(in.next(), "<none>");
+    for (const char* line : {"isready", "go", "stop", "quita", "b", "c", "<none>"}) EXPECT_EQ(in.next(), line);
     EXPECT_FALSE(input_exhausted());
 }
 
-TEST(InputReader, OverlongLineIsCutAndTheNextLineSurvives) {
+TEST(InputReader, OverlongLinesAndTheEndOfInput) {
     PipeInput in;
-    std::string huge(20000, 'x');
-    in.write_text(huge + "\nisready\n");
-    std::string first = in.next_waiting();
-    EXPECT_EQ(first.size(), INPUT_CAPACITY - 1);
-    EXPECT_EQ(first.find_first_not_of('x'), std::string::npos);
-    std::string second = in.next_waiting();
+    in.write_text(std::string(20000, 'x') + "\nisready\nposition startpos");
+    const std::string first = in.next_waiting();
+    EXPECT_EQ(first, std::string(INPUT_CAPACITY - 1, 'x'));
+    const std::string second = in.next_waiting();
     EXPECT_EQ(second.size() < 20 ? second : "(long line)", "isready");
-}
-
-TEST(InputReader, LastLineWithoutLineEndAndEndOfInput) {
-    PipeInput in;
-    in.write_text("position startpos");
     in.close_writer();
-    EXPECT_EQ(in.next_waiting(), "position startpos");
+    EXPECT_EQ(in.next_waiting(), "position startpos");  // the last line needs no line end
     EXPECT_EQ(in.next_waiting(), "<none>");
     EXPECT_TRUE(input_exhausted());
 }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -33,69 +34,44 @@ bool in_order(const std::string& output, const std::vector<std::string>& lines) 
 
 }  // namespace
 
+// The listing in order; lines ending in a blank are prefixes (the author and
+// the machine's own Elo vary).
 TEST(UciProtocol, IdentificationAndOptionListInOrder) {
     EngineProcess engine({"-hash", "16"});
     auto lines = transcript(engine, "uci\n", "uciok");
-    std::vector<std::string> expected = {
-        "id name Quox 7.15",
-        "id author ",
-        "option name ConfigFilePath type string default ",
-        "option name Hash type spin default 16 min 0 max 65536",
-        "option name Threads type spin default 1 min 1 max 512",
-        "option name Clear Hash type button",
-        "option name NN_File type string default embedded",
-        "option name Use_NN_eval type check default true",
-        "option name OwnBook type check default true",
-        "option name OwnBook_File type string default quox_book.bin",
-        "option name OwnBook_Depth type spin default 30 min 0 max 100",
-        "option name OwnBook2_File type string default ",
-        "option name OwnBook2_Depth type spin default 0 min 0 max 100",
-        "option name OwnBook_Variety type spin default 25 min 0 max 100",
-        "option name SyzygyPath type string default ",
-        "option name SyzygyProbeDepth6 type spin default 1 min -5 max 100",
-        "option name Log type check default false",
-        "option name Ponder type check default false",
-        "option name MultiPV type spin default 1 min 1 max 255",
-        "option name UCI_Chess960 type check default false",
-        "option name MoveOverhead type spin default 50 min 0 max 1000",
-        "option name UCI_LimitStrength type check default false",
-        "option name UCI_Elo type spin default ",
-        "option name UCI_Opponent type string default ",
-        "option name Contempt type spin default 0 min -150 max 150",
-        "option name Selectivity type spin default 0 min 0 max 200",
-        "uciok",
+    const std::string o = "option name ", spin = " type spin default ", text = " type string default ", check = " type check default ";
+    const std::vector<std::string> expected = {
+        "id name Quox 7.15", "id author ", o + "ConfigFilePath" + text, o + "Hash" + spin + "16 min 0 max 65536",
+        o + "Threads" + spin + "1 min 1 max 512", o + "Clear Hash type button", o + "NN_File" + text + "embedded",
+        o + "Use_NN_eval" + check + "true", o + "OwnBook" + check + "true", o + "OwnBook_File" + text + "quox_book.bin",
+        o + "OwnBook_Depth" + spin + "30 min 0 max 100", o + "OwnBook2_File" + text,
+        o + "OwnBook2_Depth" + spin + "0 min 0 max 100", o + "OwnBook_Variety" + spin + "25 min 0 max 100",
+        o + "SyzygyPath" + text, o + "SyzygyProbeDepth6" + spin + "1 min -5 max 100", o + "Log" + check + "false",
+        o + "Ponder" + check + "false", o + "MultiPV" + spin + "1 min 1 max 255", o + "UCI_Chess960" + check + "false",
+        o + "MoveOverhead" + spin + "50 min 0 max 1000", o + "UCI_LimitStrength" + check + "false", o + "UCI_Elo" + spin,
+        o + "UCI_Opponent" + text, o + "Contempt" + spin + "0 min -150 max 150",
+        o + "Selectivity" + spin + "100 min 0 max 200", "uciok",
     };
-    expected[expected.size() - 2] = "option name Selectivity type spin default 100 min 0 max 200";
     // Lines before "id name" (the greeting, calibration) are not part of the listing.
     while (!lines.empty() && lines.front().rfind("id name", 0) != 0) lines.erase(lines.begin());
     ASSERT_EQ(lines.size(), expected.size());
     for (size_t i = 0; i < expected.size(); i++) {
-        if (expected[i] == "id author " || expected[i] == "option name UCI_Elo type spin default ")
-            EXPECT_EQ(lines[i].rfind(expected[i], 0), 0u) << lines[i];
-        else
-            EXPECT_EQ(lines[i], expected[i]);
+        const bool prefix = expected[i].back() == ' ' && (i == 1 || expected[i].find("UCI_Elo") != std::string::npos);
+        EXPECT_EQ(prefix ? lines[i].substr(0, expected[i].size()) : lines[i], expected[i]);
     }
     EXPECT_EQ(engine.wait_exit(), 0);
 }
 
-TEST(UciProtocol, ReadyLineEndsAndQuit) {
-    EngineProcess engine;
-    std::vector<std::string> seen;
-    engine.send("isready\r\nisready\n\n\r\nisready@");
-    int ready = 0;
-    for (int i = 0; i < 3 && engine.wait_for("readyok", &seen); i++) ready++;
-    EXPECT_EQ(ready, 3);
-    engine.send_line("quit");
-    EXPECT_EQ(engine.wait_exit(), 0);
-}
-
-TEST(UciProtocol, SetoptionRepliesAndLimits) {
-    EngineProcess engine({"-quiet"});
-    transcript(engine, "isready\n", "readyok");
-    struct Case {
-        std::string command, reply;
-    } cases[] = {
-        {"setoption name MultiPV value 0", "info string MultiPV set to 1"},
+// Replies and limits of setoption; after one, the whole record (switches
+// included) is what "uci" shows as defaults; unknown names are ignored.
+TEST(UciProtocol, SetoptionRepliesLimitsAndDefaults) {
+    EngineProcess engine({"-quiet", "-mpv", "3"});
+    auto shows = [&](const std::string& line) {
+        const auto listing = transcript(engine, "uci\n", "uciok");
+        return std::find(listing.begin(), listing.end(), line) != listing.end();
+    };
+    EXPECT_TRUE(shows("option name MultiPV type spin default 1 min 1 max 255"));  // not the switch's 3
+    const struct { std::string command, reply; } cases[] = {
         {"setoption name Contempt value -500", "info string Contempt set to -150"},
         {"setoption name UCI_Opponent value GM 2800 human Someone", "info string opponent_elo set to 2800"},
         {"setoption name UCI_Opponent value none none computer X", "info string opponent_elo set to 0"},
@@ -108,54 +84,43 @@ TEST(UciProtocol, SetoptionRepliesAndLimits) {
         {"setoption name Clear Hash", "info string Hash table cleared"},
         {"setoption name Selectivity value lots", "info string Selectivity set to 0"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         auto lines = transcript(engine, c.command + "\n", "info string");
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines.back(), c.reply) << c.command;
     }
-    // After a setoption the whole record is the new default: MultiPV now shows 1, Contempt -150.
-    auto listing = transcript(engine, "uci\n", "uciok");
-    bool contempt = false;
-    for (auto& l : listing) contempt |= l == "option name Contempt type spin default -150 min -150 max 150";
-    EXPECT_TRUE(contempt);
-    // Unknown names and garbage are ignored silently.
-    engine.send("setoption name NoSuchOption value 3\nsetoption\nsetoption value 3\nisready\n");
+    EXPECT_TRUE(shows("option name Contempt type spin default -150 min -150 max 150"));
+    EXPECT_TRUE(shows("option name MultiPV type spin default 3 min 1 max 255"));
+    // Unknown names, garbage and line ends of every kind: nothing but the answers.
+    engine.send("setoption name NoSuchOption value 3\nsetoption\nsetoption value 3\r\n\n\r\nisready@isready\n");
     std::vector<std::string> seen;
     ASSERT_TRUE(engine.wait_for("readyok", &seen));
-    EXPECT_EQ(seen.size(), 1u) << seen[0];
+    ASSERT_TRUE(engine.wait_for("readyok", &seen));
+    EXPECT_EQ(seen.size(), 2u) << seen[0];
+    engine.send_line("quit");
+    EXPECT_EQ(engine.wait_exit(), 0);
 }
 
-TEST(UciProtocol, SwitchDefaultsAreNotShownUntilASetoption) {
-    EngineProcess engine({"-mpv", "3"});
-    auto listing = transcript(engine, "uci\n", "uciok");
-    bool shows_one = false;
-    for (auto& l : listing) shows_one |= l == "option name MultiPV type spin default 1 min 1 max 255";
-    EXPECT_TRUE(shows_one);
-    transcript(engine, "setoption name Contempt value 5\n", "info string");
-    listing = transcript(engine, "uci\n", "uciok");
-    bool shows_three = false;
-    for (auto& l : listing) shows_three |= l == "option name MultiPV type spin default 3 min 1 max 255";
-    EXPECT_TRUE(shows_three);
-}
-
-TEST(UciProtocol, ParameterFilesNestAndIgnoreComments) {
-    std::string dir = make_scratch_dir("uci");
-    {
-        std::ofstream inner(dir + "/inner.cfg");
-        inner << "Contempt = 7\n";
-        std::ofstream outer(dir + "/outer.cfg");
-        outer << "# comment line\nno equals sign here\nHash = 256 # big table\nConfigFilePath = " << dir
-              << "/inner.cfg\nMultiPV=4\n";
-    }
+// Parameter files nest and ignore comments; the log is recreated and records
+// output and commands.
+TEST(UciProtocol, ParameterFilesAndTheLog) {
+    const std::string dir = make_scratch_dir("uci");
+    std::ofstream(dir + "/inner.cfg") << "Contempt = 7\n";
+    std::ofstream(dir + "/outer.cfg") << "# comment line\nno equals sign here\nHash = 256 # big table\nConfigFilePath = "
+                                      << dir << "/inner.cfg\nMultiPV=4\n";
+    std::ofstream(dir + "/quox.log") << "old contents\n";
     std::string out;
-    int code = run_engine({"-cfg", dir + "/outer.cfg"}, "quit\n", out);
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(run_engine({"-cfg", dir + "/outer.cfg", "-log"}, "isready\nquit\n", out, dir), 0);
     EXPECT_TRUE(in_order(out, {"info string loading parameters from " + dir + "/outer.cfg",
                                "info string Hash set to 256", "info string allocated 256 Mbytes for hash table",
                                "info string ConfigFilePath set to '" + dir + "/inner.cfg'",
                                "info string loading parameters from " + dir + "/inner.cfg",
                                "info string Contempt set to 7", "info string MultiPV set to 4"}))
         << out;
+    const std::string log = read_file(dir + "/quox.log");
+    EXPECT_EQ(log.find("old contents"), std::string::npos);
+    EXPECT_NE(log.find("CMD: isready\nreadyok\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("CMD: quit\n"), std::string::npos);
 }
 
 TEST(UciProtocol, WrittenParameterFileRestoresEveryOption) {
@@ -178,17 +143,6 @@ TEST(UciProtocol, WrittenParameterFileRestoresEveryOption) {
     EXPECT_EQ(out, "can't write " + dir + "/no/such.cfg\n");
 }
 
-TEST(UciProtocol, LogFileRecordsOutputAndCommands) {
-    std::string dir = make_scratch_dir("uci");
-    { std::ofstream stale(dir + "/quox.log"); stale << "old contents\n"; }
-    std::string out;
-    EXPECT_EQ(run_engine({"-log"}, "isready\nquit\n", out, dir), 0);
-    std::string log = read_file(dir + "/quox.log");
-    EXPECT_EQ(log.find("old contents"), std::string::npos);
-    EXPECT_NE(log.find("CMD: isready\nreadyok\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("CMD: quit\n"), std::string::npos);
-}
-
 TEST(UciProtocol, ExitCodesAndGreeting) {
     std::string out;
     EXPECT_EQ(run_engine({"-hash"}, "", out), 1);
@@ -207,34 +161,27 @@ TEST(UciProtocol, ExitCodesAndGreeting) {
     EXPECT_EQ(out, "Elo= 2728\nwrote parameters to other.cfg\n");
 }
 
+// Thousands of lines of protocol words in random order, cut short or overlong:
+// the engine stays idle (no "go", no "quit") and answers afterwards.
 TEST(UciProtocol, RandomAndTruncatedLinesNeverBreakTheEngine) {
     EngineProcess engine;
     std::mt19937 rng(12345);
     const std::vector<std::string> words = {
-        "uci", "isready", "setoption", "name", "value", "Hash", "Clear Hash", "position", "startpos", "fen",
-        "moves", "e2e4", "e7e5", "g1f3", "e1g1", "a7a8q", "go", "depth", "nodes", "wtime", "btime", "winc",
-        "movestogo", "ponder", "ponderhit", "stop", "ucinewgame", "debug", "-1", "99999999999999999999",
-        "8/8/8/8/8/8/8/8", "w", "KQkq", "-", "rnbqkbnr/pppppppp", "\t", "@", "\r", "x",
-    };
+        "uci", "isready", "setoption", "name", "value", "Hash", "Clear Hash", "position", "startpos", "fen", "moves",
+        "e2e4", "e7e5", "g1f3", "e1g1", "a7a8q", "go", "depth", "nodes", "wtime", "btime", "winc", "movestogo",
+        "ponder", "ponderhit", "stop", "ucinewgame", "debug", "-1", "99999999999999999999", "8/8/8/8/8/8/8/8", "w",
+        "KQkq", "-", "rnbqkbnr/pppppppp", "\t", "@", "\r", "x", "searchmoves", "mate"};
     std::string batch;
     for (int i = 0; i < 3000; i++) {
         std::string line;
-        int n = int(rng() % 8);
-        for (int k = 0; k < n; k++) line += words[rng() % words.size()] + (rng() % 4 ? " " : "");
+        for (int k = int(rng() % 8); k > 0; k--) line += words[rng() % words.size()] + (rng() % 4 ? " " : "");
         if (rng() % 5 == 0) line = line.substr(0, rng() % (line.size() + 1));
         if (rng() % 50 == 0) line += std::string(rng() % 9000, char('a' + rng() % 26));
-        // "go" would start searching and "quit" would end the run: keep the engine idle.
-        if (line.find("go") != std::string::npos || line.find("quit") != std::string::npos) continue;
-        batch += line + "\n";
-        if (batch.size() > 4096) {
-            engine.send(batch);
-            batch.clear();
-        }
+        if (line.find("go") == std::string::npos && line.find("quit") == std::string::npos) batch += line + "\n";
+        if (batch.size() > 4096) engine.send(batch), batch.clear();
     }
-    engine.send(batch + "isready\n");
+    engine.send(batch + "isready\nposition startpos moves e2e4\nisready\n");
     EXPECT_TRUE(engine.wait_for("readyok", nullptr, 60000));
-    engine.send_line("position startpos moves e2e4");
-    engine.send_line("isready");
     EXPECT_TRUE(engine.wait_for("readyok"));
     engine.send_line("quit");
     EXPECT_EQ(engine.wait_exit(), 0);
@@ -259,20 +206,18 @@ TEST(UciProtocol, IdleEngineUsesAlmostNoProcessor) {
     EXPECT_LT(double(used) / double(2 * per_second), 0.05) << used << " ticks in 2 s";
 }
 
-TEST(UciProtocol, EvalReportsBothEvaluations) {
+// "eval" reports both evaluations for the side to move; a network file that
+// cannot be opened ends the program cleanly.
+TEST(UciProtocol, EvalAndAMissingNetworkFile) {
     EngineProcess engine({"-quiet"});
     engine.send_line("position startpos moves e2e4");
     engine.send_line("eval");
     std::vector<std::string> seen;
     ASSERT_TRUE(engine.wait_for("info string eval nne ", &seen));
     ASSERT_GE(seen.size(), 2u);
-    EXPECT_EQ(seen[seen.size() - 2].rfind("info string eval hce ", 0), 0u);
-    // Black to move after 1.e4: both scores are from Black's side, so below zero.
-    EXPECT_LT(std::stoi(seen[seen.size() - 2].substr(21)), 0);
+    ASSERT_EQ(seen[seen.size() - 2].rfind("info string eval hce ", 0), 0u);
+    EXPECT_LT(std::stoi(seen[seen.size() - 2].substr(21)), 0);  // Black to move after 1.e4
     EXPECT_LT(std::stoi(seen.back().substr(21)), 0);
-}
-
-TEST(UciProtocol, MissingNetworkFileEndsTheProgramCleanly) {
     std::string out;
     EXPECT_EQ(run_engine({"-quiet"}, "setoption name NN_File value /nonexistent/quox.net\nisready\n", out), 0);
     EXPECT_NE(out.find("info string NN_File set to '/nonexistent/quox.net'\ninfo string can't open /nonexistent/quox.net"),
@@ -292,4 +237,49 @@ TEST(UciProtocol, SyzygyPathOptionRegistersTheTables) {
                                         "info string Found 51 WDL, 0 DTM and 47 DTZ tablebase files. Largest 5-men"}));
     lines = transcript(engine, "setoption name SyzygyPath value <empty>\nisready\n", "readyok");
     EXPECT_EQ(lines, (std::vector<std::string>{"info string SyzygyPath set to '<empty>'", "readyok"}));
+}
+
+// "go searchmoves" restricts the root to the listed legal moves (also with
+// MultiPV); unknown and illegal words are left out, and a list with no legal
+// move leaves every move in. The black queen hangs: Qxd5 is the only good move.
+TEST(UciProtocol, SearchmovesRestrictsTheRootMoves) {
+    EngineProcess engine;
+    auto best = [&](const std::string& go, std::vector<std::string>* seen = nullptr) {
+        engine.send_line("position fen 4k3/8/8/3q4/8/8/8/3QK3 w - -");
+        engine.send_line(go);
+        std::vector<std::string> lines;
+        EXPECT_TRUE(engine.wait_for("bestmove", &lines, 30000)) << go;
+        if (seen) *seen = lines;
+        return lines.empty() ? "" : lines.back().substr(0, 13);
+    };
+    EXPECT_EQ(best("go depth 5"), "bestmove d1d5");
+    EXPECT_EQ(best("go depth 5 searchmoves e1f1"), "bestmove e1f1");
+    EXPECT_EQ(best("go searchmoves e1f2 e1e9 zz d1d2 depth 5"), "bestmove d1d2");
+    EXPECT_EQ(best("go depth 5 searchmoves e1e3 h1h8"), "bestmove d1d5");
+    engine.send_line("setoption name MultiPV value 2");
+    std::vector<std::string> seen;
+    EXPECT_EQ(best("go depth 4 searchmoves e1f1 d1d2", &seen), "bestmove d1d2");
+    int lines = 0;
+    for (const std::string& line : seen) {
+        size_t pv = line.find(" pv ");
+        if (line.rfind("info multipv", 0) != 0 || pv == std::string::npos) continue;
+        EXPECT_TRUE(line.substr(pv + 4, 4) == "e1f1" || line.substr(pv + 4, 4) == "d1d2") << line;
+        lines++;
+    }
+    EXPECT_GE(lines, 8);
+}
+
+// A table that cannot be allocated is reported before the program ends: with
+// exit code 1 at start-up, -1 when the Hash option asks for it during play.
+TEST(UciProtocol, HashThatCannotBeAllocatedIsReported) {
+#ifdef QUOX_SANITIZED
+    GTEST_SKIP() << "the sanitizers need more address space than the limit leaves";
+#endif
+    const std::string limited = "ulimit -v 1500000; exec " + engine_binary() + " -quiet ";
+    std::string out;
+    EXPECT_EQ(run_engine({"-c", limited + "-hash 4096"}, "", out, "", 30000, "/bin/sh"), 1);
+    EXPECT_EQ(out, "info string can't allocate 4096 MB for the hash table\n");
+    EXPECT_EQ(run_engine({"-c", limited}, "setoption name Hash value 2048\nisready\n", out, "", 30000, "/bin/sh"), 255);
+    EXPECT_EQ(out.substr(out.find("info string Hash")),
+              "info string Hash set to 2048\ninfo string can't allocate 2048 MB for the hash table\n");
 }

@@ -79,3 +79,24 @@ TEST(Mates, MatingSideAvoidsTheFiftyMoveDraw) {
     Answer mate = search(engine, "position fen k7/8/1K6/8/8/8/8/7R w - - 99 80", "go depth 4");
     EXPECT_EQ(score_of(mate.last_info), "mate 1");
 }
+
+// "go mate N" searches until it finds a mate in N or another limit ends it.
+TEST(Mates, GoMateSearchesUntilTheMateOrAnotherLimit) {
+    EngineProcess engine;
+    Answer found = search(engine, "position fen k7/8/2K5/8/8/8/8/7R w - -", "go mate 2");
+    EXPECT_EQ(found.bestmove, "bestmove c6b6 ponder a8b8");
+    EXPECT_EQ(score_of(found.last_info), "mate 2");
+    // Without a mate in reach only "stop" ends it, not the default clock.
+    engine.send_line("position startpos");
+    engine.send_line("go mate 2");
+    EXPECT_FALSE(engine.wait_for("bestmove", nullptr, 1500));
+    engine.send_line("stop");
+    EXPECT_TRUE(engine.wait_for("bestmove", nullptr, 2000));
+    // With a depth limit the depth ends it.
+    Answer limited = search(engine, "position startpos", "go mate 3 depth 4");
+    EXPECT_NE(limited.last_info.find("info depth 4 "), std::string::npos) << limited.last_info;
+    // A script that ends its input after the request still gets the answer.
+    std::string out;
+    EXPECT_EQ(run_engine({"-quiet"}, "position fen k7/8/2K5/8/8/8/8/7R w - -\ngo mate 2\n", out), 0);
+    EXPECT_NE(out.find("bestmove c6b6"), std::string::npos) << out;
+}

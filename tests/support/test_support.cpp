@@ -11,7 +11,15 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <memory>
+#include <random>
 #include <sstream>
+
+#include "board/attacks.h"
+#include "board/keys.h"
+#include "board/move.h"
+#include "board/movegen.h"
+#include "board/thread_board.h"
 
 std::string shared_path(const std::string& relative) { return std::string(QUOX_SHARED_DIR) + "/" + relative; }
 std::string engine_binary() { return QUOX_BINARY; }
@@ -180,4 +188,35 @@ int run_engine(const std::vector<std::string>& args, const std::string& input, s
         output += line + "\n";
     }
     return engine.wait_exit(1000);
+}
+
+std::vector<std::string> random_game_fens(uint64_t seed, int games, int plies) {
+    static const bool tables = (init_tables(), init_kpk_table(), init_keys(), true);
+    (void)tables;
+    static const char* const STARTS[] = {
+        START_FEN,
+        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
+        "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6",
+        "r3k3/1p6/8/8/8/8/6P1/4K2R b Kq -",
+    };
+    std::mt19937_64 rng(seed);
+    auto tb = std::make_unique<ThreadBoard>();
+    init_thread_board(*tb);
+    std::vector<std::string> fens;
+    char fen[100];
+    for (int g = 0; g < games; g++) {
+        set_fen(tb->pos, STARTS[g % 4]);
+        for (int ply = 0; ply < plies; ply++) {
+            write_fen(tb->pos, fen, 0);
+            fens.push_back(fen);
+            tb->plyIndex = 1;
+            gen_all(tb->pos);
+            std::vector<Move> legal;
+            for (MoveEntry* e = tb->ply[1].moves; e < tb->ply[1].listEnd; e++)
+                if (is_legal(tb->pos, tb->pos.side, e->move)) legal.push_back(e->move);
+            if (legal.empty() || tb->pos.fifty >= 100) break;
+            make_game_move(*tb, legal[rng() % legal.size()]);
+        }
+    }
+    return fens;
 }

@@ -3,6 +3,8 @@
 #pragma once
 #include <sys/types.h>
 
+#include <cstdint>
+
 #include <string>
 #include <vector>
 
@@ -49,6 +51,11 @@ private:
     bool eof_ = false;
     int exit_code_ = -2;
 };
+
+// FENs (four fields) of every position of `games` random legal games of up to
+// `plies` plies, from the start position and, in turn, a few set-ups with
+// castling rights and en-passant chances (board tables built on first use).
+std::vector<std::string> random_game_fens(uint64_t seed, int games, int plies);
 
 // Runs the binary with arguments and stdin text; returns exit code, fills output.
 int run_engine(const std::vector<std::string>& args, const std::string& input, std::string& output,

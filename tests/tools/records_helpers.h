@@ -1,18 +1,11 @@
-// Shared by the training-data and trainer tests: positions from real random
-// games and packed-record files (scratch directories come from test_support.h).
+// Shared by the training-data and trainer tests: packed-record files.
 #pragma once
-#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "board/position.h"
 #include "tools/records.h"
 #include "test_support.h"
-
-// FENs (four fields) of every position of `games` random legal games of up to
-// `plies` plies from the start position and a few set-ups with castling
-// rights and en-passant chances.
-std::vector<std::string> random_game_fens(uint64_t seed, int games, int plies);
 
 // A record of a FEN with its scores (the test fails when set_fen refuses the FEN).
 PackedPosition record_of(const std::string& fen, int result_score, int sc, int ce = 0);

@@ -131,6 +131,56 @@ TEST(Train, SavedNetworkEvaluatesInTheEngineAsInTheTrainer) {
     load_network();
 }
 
+TEST(Train, GrownNetworkScoresEveryPositionAsBeforeAndTrainsOn) {
+    const std::vector<PackedPosition> records = material_records(25, 8);
+    TrainNet net;
+    ASSERT_EQ(train_net_create(net, trainer_header(16, 1), 7), 0);
+    TrainReport report;
+    ASSERT_EQ(train_network(net, records.data(), uint32_t(records.size()), small_config(50000), report), 0);
+    train_net_snap(net);
+    TrainNet grown = net;
+    ASSERT_EQ(train_net_grow(grown, 48, 2, 3), 0);
+    ASSERT_EQ(grown.H, 48);
+    ASSERT_EQ(grown.header.input_buckets, 2);
+
+    // The engine's scores with either network, on every position of the set
+    // (the endgames among them use the new second input bucket).
+    auto engine_scores = [&](const TrainNet& n, int& endgames) {
+        EXPECT_EQ(train_net_install(n), 0);
+        std::vector<int> scores;
+        NNState st{};
+        Position pos{};
+        endgames = 0;
+        for (uint32_t i = 0; i < records.size(); i++) {
+            float target;
+            decode_training_record(records.data(), i, pos, target);
+            st.eval_ply = int16_t(i % 5);
+            scores.push_back(nn_evaluate(st, pos));
+            endgames += std::max(st.mat_white, st.mat_black) < 10;
+        }
+        nn_state_free(st);
+        return scores;
+    };
+    int endgames = 0;
+    const std::vector<int> before = engine_scores(net, endgames);
+    EXPECT_EQ(engine_scores(grown, endgames), before);
+    EXPECT_GT(endgames, 100);
+    EXPECT_GT(std::count_if(before.begin(), before.end(), [](int v) { return std::abs(v) > 100; }), 100);
+
+    // The new neurons join in once training goes on.
+    ASSERT_EQ(train_network(grown, records.data(), uint32_t(records.size()), small_config(20000), report), 0);
+    int moved = 0;
+    for (int k = 16; k < 48; k++) moved += grown.params[grown.out_own + size_t(k)] != 0.0f;
+    EXPECT_GT(moved, 16);
+
+    // Only wider.
+    EXPECT_EQ(train_net_grow(grown, 32, 2, 3), -1);
+    EXPECT_EQ(train_net_grow(grown, 48, 1, 3), -1);
+    EXPECT_EQ(train_net_grow(grown, 56, 2, 3), -1);  // not a multiple of 16
+    snprintf(options.nn_file, sizeof options.nn_file, "embedded");
+    load_network();
+}
+
 TEST(Train, RunsRepeatExactlyWhateverTheThreadCount) {
     const std::vector<PackedPosition> records = material_records(23, 6);
     auto run = [&](int threads, uint32_t seed) {
@@ -186,6 +236,22 @@ TEST(Train, TrainBuildTrainsFromTheCommandLine) {
         << out;
     EXPECT_NE(out.find("training the loaded network of 16 neurons"), std::string::npos) << out;
     EXPECT_NE(out.find("saved more.net\n"), std::string::npos) << out;
+
+    // ... and widened first: what it saves has the new shape.
+    ASSERT_EQ(run_engine({"-quiet", "-cfg", "continue.cfg", "-train2", "set.bin", "1", "-hidden", "32", "-o", "wide.net"},
+                         "", out, dir, 120000, train_binary()),
+              0)
+        << out;
+    EXPECT_NE(out.find("grew the loaded network of 16 neurons and 2 input buckets to 32 and 2\n"), std::string::npos)
+        << out;
+    decode_header(reinterpret_cast<const uint8_t*>(read_file(dir + "/wide.net").data()), h);
+    EXPECT_EQ(h.sizes[SIZE_ACC_WHITE], 32);
+    EXPECT_EQ(run_engine({"-quiet", "-cfg", "continue.cfg", "-train2", "set.bin", "1", "-buckets", "1"}, "", out, dir,
+                         120000, train_binary()),
+              1);
+    EXPECT_NE(out.find("can't grow the loaded network of 16 neurons and 2 input buckets to 16 and 1"),
+              std::string::npos)
+        << out;
 
     // The engine's own build still refuses.
     EXPECT_EQ(run_engine({"-train", "set.bin", "1"}, "", out, dir), 1);

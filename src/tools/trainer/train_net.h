@@ -40,6 +40,11 @@ NetworkHeader trainer_header(int hidden, int input_buckets = 2);
 int train_net_create(TrainNet& net, const NetworkHeader& h, uint32_t seed);
 // Starts from a loaded network (no material nodes, no hidden layer): 0 or -1.
 int train_net_from_network(TrainNet& net, const Network& source);
+// Widens a network to `hidden` neurons and `input_buckets` buckets without
+// changing a single output: new neurons get small random feature rows and
+// zero output weights, a new input bucket starts as a copy of the first.
+// 0, or -1 when the shape would shrink or cannot be trained.
+int train_net_grow(TrainNet& net, int hidden, int input_buckets, uint32_t seed);
 // The weights as the engine stores them internally: rounded to 1/1024, within +-1.
 void train_net_quantize(const TrainNet& net, std::vector<int16_t>& weights);
 // Moves every weight onto the engine's grid, so the trainer sees what the engine will.

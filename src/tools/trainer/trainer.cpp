@@ -211,6 +211,10 @@ int train_network(TrainNet& net, const PackedPosition* records, uint32_t count, 
     Batch batches[2];
     for (Batch& b : batches) b.samples.resize(config.batch);
     if (!source.fill(batches[0])) return -1;
+    // Where training starts: for a continued network, the figure to beat.
+    if (config.report_seconds > 0 && !validation.empty())
+        fprintf(stderr, "start: validation loss %.6f on %zu held-out positions\n", trainer.loss_of(validation),
+                validation.size());
 
     ProgressTimer timer(config.report_seconds > 0 ? config.report_seconds : 1e30);
     double epoch_loss = 0, interval_loss = 0;
@@ -278,7 +282,7 @@ int train_network(TrainNet& net, const PackedPosition* records, uint32_t count, 
 }
 
 int run_trainer(int mode, int flag, int argc, char** argv) {
-    int hidden = 256, buckets = 2;
+    int hidden = 0, buckets = 0;  // 0: not given
     float weight_decay = 0;
     uint32_t seed = 1;
     int threads = int(std::thread::hardware_concurrency());
@@ -295,11 +299,24 @@ int run_trainer(int mode, int flag, int argc, char** argv) {
 
     TrainNet net;
     const bool fresh = mode == MODE_TRAIN;
-    if (fresh ? train_net_create(net, trainer_header(hidden, buckets), seed) : train_net_from_network(net, network)) {
+    if (fresh ? train_net_create(net, trainer_header(hidden ? hidden : 256, buckets ? buckets : 2), seed)
+              : train_net_from_network(net, network)) {
         printf(fresh ? "can't train a network of %d neurons and %d input buckets (16, 32, ... and 1 or 2)\n"
                      : "the loaded network has layers the trainer does not train\n",
-               hidden, buckets);
+               hidden ? hidden : 256, buckets ? buckets : 2);
         return 1;
+    }
+    // -train2 with a larger shape: the loaded network, widened, is where training starts.
+    const int from_h = net.H, from_b = net.header.input_buckets;
+    if (!fresh && ((hidden && hidden != from_h) || (buckets && buckets != from_b))) {
+        if (train_net_grow(net, hidden ? hidden : from_h, buckets ? buckets : from_b, seed) != 0) {
+            printf("can't grow the loaded network of %d neurons and %d input buckets to %d and %d "
+                   "(no smaller shapes; 16, 32, ... and 1 or 2)\n",
+                   from_h, from_b, hidden ? hidden : from_h, buckets ? buckets : from_b);
+            return 1;
+        }
+        printf("grew the loaded network of %d neurons and %d input buckets to %d and %d\n", from_h, from_b, net.H,
+               int(net.header.input_buckets));
     }
     if (read_training_file(options.training_file) != 0 || training_set.count == 0) {
         printf("can't read training data from %s\n", options.training_file);

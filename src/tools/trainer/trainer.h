@@ -46,5 +46,6 @@ int train_network(TrainNet& net, const PackedPosition* records, uint32_t count, 
 // start-up) modes on options.training_file. Extra switches of this build:
 // -hidden N (accumulator size of a fresh network, default 256), -buckets N
 // (its input buckets, 1 or 2, default 2), -wd X (weight decay, default 0), -seed N.
+// With -train2, -hidden and -buckets widen the loaded network first (train_net_grow).
 // flag 1 (the third value after the count) trains on every record, without a validation share.
 int run_trainer(int mode, int flag, int argc, char** argv);

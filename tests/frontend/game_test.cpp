@@ -29,6 +29,11 @@ TEST(GameDriver, DrawsByRuleAreClaimedWithoutABestMoveAndMissingBooksAreSearched
         EXPECT_TRUE(draw) << position;
         EXPECT_FALSE(best) << position;
     }
+    // A ponder search is the interface's, not a claim: its "stop" still gets a move.
+    engine.send_line(drawn[0]);
+    engine.send_line("go ponder wtime 1000 btime 1000");
+    engine.send_line("stop");
+    EXPECT_TRUE(engine.wait_for("bestmove"));
     // One repetition short of threefold: the engine plays on; so it does with a book that is not there.
     engine.send_line("setoption name OwnBook value true");
     engine.send_line("setoption name OwnBook_File value /nonexistent/book.bin");

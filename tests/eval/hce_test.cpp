@@ -25,7 +25,6 @@ struct HceCase {
     const HceState& state() const { return es->hce; }
 };
 
-Bitboard bb(const char* name) { return square_bb((name[1] - '1') * 8 + (name[0] - 'a')); }
 
 float scale_of(const char* fen, int white_score) { return endgame_scale(HceCase(fen).tb->pos, white_score); }
 

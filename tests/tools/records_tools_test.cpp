@@ -14,14 +14,6 @@
 
 namespace {
 
-std::string run_tool(const std::vector<std::string>& args, const std::string& dir) {
-    std::string out;
-    EXPECT_EQ(run_engine(args, "", out, dir), 0);
-    return out;
-}
-
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 }  // namespace
 
 TEST(RecordsTools, EpdToBinAndBackKeepsPositionsAndScores) {

@@ -7,23 +7,29 @@
 #include <cstring>
 #include <random>
 
+#include "core/settings.h"
 #include "eval/nn/infer.h"
 #include "eval/nn/network_file.h"
-#include "core/settings.h"
 #include "records_helpers.h"
-#include "test_support.h"
 #include "tools/trainer/trainer.h"
 
 namespace {
+
+// Centipawns of material, side to move minus the other side (P 100, N 300, B 320, R 500, Q 900).
+int material_balance(const Position& pos) {
+    static constexpr int VALUE[7] = {0, 100, 300, 320, 500, 900, 0};
+    int balance = 0;
+    for (int type = PAWN; type <= QUEEN; type++)
+        balance += VALUE[type] * (popcount(pos.pieces[pos.side][type]) - popcount(pos.pieces[pos.side ^ 1][type]));
+    return balance;
+}
 
 // Records of real game positions whose scores are their material balance, in
 // random order, so that the validation share looks like the rest.
 std::vector<PackedPosition> material_records(uint64_t seed, int games) {
     std::vector<PackedPosition> records;
     for (const std::string& fen : random_game_fens(seed, games, 200)) {
-        Position pos{};
-        set_fen(pos, fen.c_str());
-        const int balance = std::clamp(material_balance(pos), -1200, 1200);
+        const int balance = std::clamp(material_balance(board_from(fen)->pos), -1200, 1200);
         records.push_back(record_of(fen, balance, balance, balance));
     }
     std::mt19937 rng{uint32_t(seed)};
@@ -101,12 +107,10 @@ TEST(Train, SavedNetworkEvaluatesInTheEngineAsInTheTrainer) {
 
     const std::string path = make_scratch_dir("trainsave") + "/net.net";
     ASSERT_EQ(train_net_save(net, path.c_str()), 0);
-    snprintf(options.nn_file, sizeof options.nn_file, "%s", path.c_str());
+    copy_text(options.nn_file, path.c_str());
     options.noise = 99999;
     load_network();
-    ASSERT_EQ(network.acc_size_white(), 48);
-    ASSERT_EQ(network.header.input_buckets, 2);
-    ASSERT_EQ(network.header.output_bucket_mode, 6);
+    ASSERT_EQ(std::tuple(network.acc_size_white(), network.header.input_buckets, network.header.output_bucket_mode), std::tuple(48, 2, 6));
 
     const Accepted all = accepted(net, records, 0);
     TrainScratch scratch(net.H);
@@ -126,8 +130,7 @@ TEST(Train, SavedNetworkEvaluatesInTheEngineAsInTheTrainer) {
     TrainNet again;
     ASSERT_EQ(train_net_from_network(again, network), 0);
     EXPECT_EQ(again.params, net.params);
-    options.nn_file[0] = 0;
-    snprintf(options.nn_file, sizeof options.nn_file, "embedded");
+    copy_text(options.nn_file, "embedded");
     load_network();
 }
 
@@ -140,8 +143,7 @@ TEST(Train, GrownNetworkScoresEveryPositionAsBeforeAndTrainsOn) {
     train_net_snap(net);
     TrainNet grown = net;
     ASSERT_EQ(train_net_grow(grown, 48, 2, 3), 0);
-    ASSERT_EQ(grown.H, 48);
-    ASSERT_EQ(grown.header.input_buckets, 2);
+    ASSERT_EQ(grown.H * 10 + grown.header.input_buckets, 482);
 
     // The engine's scores with either network, on every position of the set
     // (the endgames among them use the new second input bucket).
@@ -177,11 +179,11 @@ TEST(Train, GrownNetworkScoresEveryPositionAsBeforeAndTrainsOn) {
     EXPECT_EQ(train_net_grow(grown, 32, 2, 3), -1);
     EXPECT_EQ(train_net_grow(grown, 48, 1, 3), -1);
     EXPECT_EQ(train_net_grow(grown, 56, 2, 3), -1);  // not a multiple of 16
-    snprintf(options.nn_file, sizeof options.nn_file, "embedded");
+    copy_text(options.nn_file, "embedded");
     load_network();
 }
 
-TEST(Train, RunsRepeatExactlyWhateverTheThreadCount) {
+TEST(Train, RunsRepeatExactlyWhateverTheThreadCountAndShapesItCannotTrainAreRefused) {
     const std::vector<PackedPosition> records = material_records(23, 6);
     auto run = [&](int threads, uint32_t seed) {
         TrainNet net;
@@ -197,62 +199,40 @@ TEST(Train, RunsRepeatExactlyWhateverTheThreadCount) {
     EXPECT_EQ(run(2, 4), one);
     EXPECT_EQ(run(3, 4), one);
     EXPECT_NE(run(2, 5), one);
-}
-
-TEST(Train, ShapesTheTrainerCannotTrainAreRefused) {
     TrainNet net;
-    EXPECT_EQ(train_net_create(net, trainer_header(40), 1), -1);  // not a multiple of 16
     NetworkHeader hidden = trainer_header(32);
     hidden.sizes[SIZE_HIDDEN] = 8;
+    EXPECT_EQ(train_net_create(net, trainer_header(40), 1), -1);  // not a multiple of 16
     EXPECT_EQ(train_net_create(net, hidden, 1), -1);
-    std::vector<PackedPosition> none;
     ASSERT_EQ(train_net_create(net, trainer_header(16), 1), 0);
     TrainReport report;
-    EXPECT_EQ(train_network(net, none.data(), 0, small_config(1000), report), -1);
+    EXPECT_EQ(train_network(net, records.data(), 0, small_config(1000), report), -1);
 }
 
 TEST(Train, TrainBuildTrainsFromTheCommandLine) {
     const std::string dir = make_scratch_dir("trainbuild");
     write_records(dir + "/set.bin", material_records(24, 12));
-    std::string out;
-    ASSERT_EQ(run_engine({"-quiet", "-train", "set.bin", "1", "-hidden", "16", "-mbatch", "1024", "-lr", "0.01"}, "",
-                         out, dir, 120000, train_binary()),
-              0)
-        << out;
-    EXPECT_NE(out.find("training a new network of 16 neurons on"), std::string::npos) << out;
-    EXPECT_NE(out.find("saved quox-trained.net\n"), std::string::npos) << out;
+    write_file(dir + "/continue.cfg", "NN_File = quox-trained.net\n");
+    auto train = [&](const std::vector<std::string>& args, int code = 0) {
+        std::string out;
+        EXPECT_EQ(run_engine(args, "", out, dir, 120000, train_binary()), code) << out;
+        return out;
+    };
+    std::string out = train({"-quiet", "-train", "set.bin", "1", "-hidden", "16", "-mbatch", "1024", "-lr", "0.01"});
+    EXPECT_TRUE(contains(out, "training a new network of 16 neurons on") && contains(out, "saved quox-trained.net\n")) << out;
     EXPECT_FALSE(read_file(dir + "/quox-ckpt-001.net").empty());
     const std::string net = read_file(dir + "/quox-trained.net");
     ASSERT_EQ(net.size(), NET_HEADER_BYTES + 2u * network_weight_count(trainer_header(16)));
+    // Continuing from that network with -train2 and no validation share; widened first, it saves the new shape.
+    out = train({"-quiet", "-cfg", "continue.cfg", "-train2", "set.bin", "1", "1", "-o", "more.net"});
+    EXPECT_TRUE(contains(out, "training the loaded network of 16 neurons") && contains(out, "saved more.net\n")) << out;
+    out = train({"-quiet", "-cfg", "continue.cfg", "-train2", "set.bin", "1", "-hidden", "32", "-o", "wide.net"});
+    EXPECT_TRUE(contains(out, "grew the loaded network of 16 neurons and 2 input buckets to 32 and 2\n")) << out;
     NetworkHeader h;
-    decode_header(reinterpret_cast<const uint8_t*>(net.data()), h);
-    EXPECT_EQ(h.sizes[SIZE_ACC_WHITE], 16);
-
-    // Continuing from that network with -train2 and no validation share.
-    write_text(dir + "/continue.cfg", "NN_File = quox-trained.net\n");
-    ASSERT_EQ(run_engine({"-quiet", "-cfg", "continue.cfg", "-train2", "set.bin", "1", "1", "-o", "more.net"}, "", out,
-                         dir, 120000, train_binary()),
-              0)
-        << out;
-    EXPECT_NE(out.find("training the loaded network of 16 neurons"), std::string::npos) << out;
-    EXPECT_NE(out.find("saved more.net\n"), std::string::npos) << out;
-
-    // ... and widened first: what it saves has the new shape.
-    ASSERT_EQ(run_engine({"-quiet", "-cfg", "continue.cfg", "-train2", "set.bin", "1", "-hidden", "32", "-o", "wide.net"},
-                         "", out, dir, 120000, train_binary()),
-              0)
-        << out;
-    EXPECT_NE(out.find("grew the loaded network of 16 neurons and 2 input buckets to 32 and 2\n"), std::string::npos)
-        << out;
     decode_header(reinterpret_cast<const uint8_t*>(read_file(dir + "/wide.net").data()), h);
     EXPECT_EQ(h.sizes[SIZE_ACC_WHITE], 32);
-    EXPECT_EQ(run_engine({"-quiet", "-cfg", "continue.cfg", "-train2", "set.bin", "1", "-buckets", "1"}, "", out, dir,
-                         120000, train_binary()),
-              1);
-    EXPECT_NE(out.find("can't grow the loaded network of 16 neurons and 2 input buckets to 16 and 1"),
-              std::string::npos)
-        << out;
-
+    out = train({"-quiet", "-cfg", "continue.cfg", "-train2", "set.bin", "1", "-buckets", "1"}, 1);
+    EXPECT_TRUE(contains(out, "can't grow the loaded network of 16 neurons and 2 input buckets to 16 and 1")) << out;
     // The engine's own build still refuses.
     EXPECT_EQ(run_engine({"-train", "set.bin", "1"}, "", out, dir), 1);
 }

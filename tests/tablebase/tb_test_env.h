@@ -1,16 +1,9 @@
 // Shared by the tablebase tests: the tables along a path (the shared set by
-// default), positions from FEN, probes, and the moves of a position as the
-// engine's own generator sees them.
+// default), probes, and the moves of a position as the engine's own generator
+// sees them.
 #pragma once
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
-#include "board/attacks.h"
-#include "board/keys.h"
-#include "board/move.h"
-#include "board/movegen.h"
 #include "core/settings.h"
 #include "tablebase/registry.h"
 #include "tablebase/tb_probe.h"
@@ -18,8 +11,6 @@
 
 // Registers the tables along path; returns what the set-up printed.
 inline std::string use_tables(const std::string& path = shared_path("syzygy")) {
-    static bool once = (init_tables(), init_keys(), true);
-    (void)once;
     set_default_options();
     copy_text(options.syzygy_path, path.c_str());
     testing::internal::CaptureStdout();
@@ -28,13 +19,9 @@ inline std::string use_tables(const std::string& path = shared_path("syzygy")) {
 }
 
 // The engine's position of a FEN, in one record kept for the tests.
-inline Position& engine_position(const char* fen) {
-    static ThreadBoard* board = [] {
-        auto* b = new ThreadBoard;
-        init_thread_board(*b);
-        return b;
-    }();
-    EXPECT_EQ(set_fen(board->pos, fen), 0) << fen;
+inline Position& engine_position(const std::string& fen) {
+    static std::unique_ptr<ThreadBoard> board = board_from(START_FEN);
+    EXPECT_EQ(set_fen(board->pos, fen.c_str()), 0) << fen;
     return board->pos;
 }
 inline TbPosition tb_from_fen(const char* fen) { return tb_position_from(engine_position(fen), 0); }
@@ -43,9 +30,7 @@ struct Probe {
     int value, success;
     bool operator==(const Probe&) const = default;
 };
-inline std::ostream& operator<<(std::ostream& out, const Probe& p) {
-    return out << p.value << " (success " << p.success << ")";
-}
+inline std::ostream& operator<<(std::ostream& out, const Probe& p) { return out << p.value << " (success " << p.success << ")"; }
 inline Probe wdl_of(const TbPosition& pos) {
     Probe p;
     p.value = tb_probe_wdl_full(pos, p.success);
@@ -64,15 +49,11 @@ struct Child {
 };
 // Every legal move of pos and the position after it.
 inline std::vector<Child> children_of(Position& pos) {
-    gen_all(pos);
-    std::vector<Move> moves;
-    for (const MoveEntry* e = pos.owner->current_ply().moves; e < pos.owner->current_ply().listEnd; e++)
-        if (is_legal(pos, pos.side, e->move)) moves.push_back(e->move);
     std::vector<Child> children;
-    for (Move m : moves) {
-        bool zeroing = pos.board[move_to(m)] || piece_type(pos.board[move_from(m)]) == PAWN;
+    for (Move m : legal_moves(*pos.owner)) {
+        const bool zeroing = pos.board[move_to(m)] || piece_type(pos.board[move_from(m)]) == PAWN;
         make_move(pos, m);
-        TbPosition after = tb_position_from(pos, 0);
+        const TbPosition after = tb_position_from(pos, 0);
         children.push_back({m, zeroing, tb_is_mate(after), after});
         unmake_move(pos);
     }

@@ -8,6 +8,8 @@ MAKEFLAGS += --no-print-directory
 #   make train      the train build, binary ./quox-train (-train and -train2 work)
 #   make pgo        profile-guided release build, trained on `quox bench`, binary ./quox
 #   make debug | sanitize | tsan | portable
+#   make fuzz       the libFuzzer harnesses (clang), build/fuzz/fuzz_*
+#   make fuzz-run   every harness for FUZZ_SECONDS each (default 600); FUZZ=name runs one
 
 JOBS     ?= $(shell nproc)
 EXE      ?= quox
@@ -15,7 +17,12 @@ BUILD    := build
 CMAKE    := cmake
 CTEST    := ctest --output-on-failure -j $(JOBS)
 
-.PHONY: all release pgo run test test-fast test-slow test-sanitize test-tsan debug sanitize tsan portable train clean
+FUZZ_SECONDS ?= 600
+FUZZ_TEST_SECONDS ?= 10
+FUZZ ?=
+
+.PHONY: all release pgo run test test-fast test-slow test-sanitize test-tsan test-fuzz debug sanitize tsan portable train \
+	fuzz fuzz-run clean
 
 all: release
 	@cp $(BUILD)/release/quox $(EXE)
@@ -45,8 +52,9 @@ run: all
 	./$(EXE)
 
 # Release build with every fast test, the same tests under ASan+UBSan, and
-# the multi-threaded searches under ThreadSanitizer.
-test: test-fast test-sanitize test-tsan
+# the multi-threaded searches under ThreadSanitizer, and a short run of
+# every fuzz harness.
+test: test-fast test-sanitize test-tsan test-fuzz
 
 test-fast:
 	@$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -63,6 +71,28 @@ test-slow:
 	@$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@$(CMAKE) --build $(BUILD)/release -j $(JOBS)
 	cd $(BUILD)/release && $(CTEST) -L slow
+
+# A short run of every harness from its seeds. A fresh machine lacks clang:
+# it is installed from Debian's packages where we may, else the run is skipped.
+test-fuzz:
+	@if ! command -v clang++ >/dev/null && [ "$$(id -u)" = 0 ] && command -v apt-get >/dev/null; then \
+		apt-get install -y -q clang libclang-rt-dev >/dev/null 2>&1 || \
+		{ apt-get update -q >/dev/null 2>&1; apt-get install -y -q clang libclang-rt-dev >/dev/null 2>&1; }; \
+	fi; \
+	if command -v clang++ >/dev/null; then \
+		$(MAKE) fuzz && python3 tests/fuzz/fuzz.py run $(BUILD)/fuzz $(FUZZ_TEST_SECONDS); \
+	else \
+		echo "fuzz harnesses skipped: clang++ is not installed"; \
+	fi
+
+fuzz:
+	@$(CMAKE) -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUOX_FUZZ=ON \
+		-DCMAKE_CXX_COMPILER=clang++ -DCMAKE_ASM_COMPILER=clang >/dev/null
+	@$(CMAKE) --build $(BUILD)/fuzz -j $(JOBS) --target fuzzers
+	@python3 tests/fuzz/fuzz.py seeds $(BUILD)/fuzz ../shared
+
+fuzz-run: fuzz
+	python3 tests/fuzz/fuzz.py run $(BUILD)/fuzz $(FUZZ_SECONDS) $(FUZZ)
 
 debug:
 	@$(CMAKE) -S . -B $(BUILD)/debug -DCMAKE_BUILD_TYPE=Debug >/dev/null

@@ -91,8 +91,9 @@ bool kpk_pass_pawn_side(int pawn, int king) {
     uint8_t* row = kpk_row(0, pawn, king);
     uint8_t s[64] = {};
     const uint8_t* pushed = kpk_row(1, pawn + 8, king);
-    const uint8_t* doubled = kpk_row(1, pawn + 16, king);
     bool second_rank = rank_of(pawn) == 1;
+    // Only a pawn on its second rank has a double step: from higher ranks it would leave the table.
+    const uint8_t* doubled = second_rank ? kpk_row(1, pawn + 16, king) : pushed;
     for (int d = 0; d < 64; d++) {
         s[d] = pushed[d];
         if (second_rank && pushed[d] != KPK_ILLEGAL) s[d] |= doubled[d];

@@ -149,7 +149,9 @@ void game_loop() {
     while (!quit_requested()) {
         uint16_t flags = s.search_flags.load();
         if (flags & (FLAG_GO | FLAG_GO_PONDER)) {
-            if (is_draw_by_rule(game)) {
+            // A ponder search must end in a "bestmove" for the interface's
+            // "stop" or "ponderhit", so only a real "go" claims the draw.
+            if (!(flags & FLAG_GO_PONDER) && is_draw_by_rule(game)) {
                 autoplay_both = 0;
                 s.search_flags.store(0);
                 print_line("info string Draw!");

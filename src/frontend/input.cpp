@@ -18,6 +18,8 @@ struct Reader {
     char pending[INPUT_CAPACITY];
     size_t length = 0;
     bool at_end = false;
+    bool hung_up = false;  // the terminal closed or reading failed
+    int terminal = -1;     // whether fd is a terminal, asked while it still is one
     bool skipping = false;  // dropping the tail of a line longer than the buffer
 };
 Reader reader;
@@ -28,6 +30,7 @@ bool is_separator(char c) { return c == 0 || c == '\n' || c == '\r' || c == SEPA
 // simply waits for the next call.
 void fill_pending() {
     if (reader.at_end) return;
+    if (reader.terminal < 0) reader.terminal = isatty(reader.fd);
     size_t room = sizeof reader.pending - 1 - reader.length;
     if (room == 0) return;
     pollfd p{reader.fd, POLLIN, 0};
@@ -35,11 +38,18 @@ void fill_pending() {
     char chunk[READ_CHUNK];
     ssize_t n = read(reader.fd, chunk, room < READ_CHUNK ? room : READ_CHUNK);
     if (n == 0) {
+        // A terminal ends when its window closes (or at Ctrl-D): nobody is
+        // left to read an answer. A pipe ends when a script has said all it has.
         reader.at_end = true;
+        reader.hung_up = reader.terminal == 1;
         return;
     }
     if (n < 0) {
-        if (errno != EINTR && errno != EAGAIN) print_line("error reading input");
+        // A terminal that was closed answers every read with EIO; polling it
+        // again would only spin, so it ends the input like a hang-up.
+        if (errno == EINTR || errno == EAGAIN) return;
+        print_line("error reading input");
+        reader.at_end = reader.hung_up = true;
         return;
     }
     for (ssize_t i = 0; i < n; i++) {
@@ -82,9 +92,13 @@ bool read_input_line(char* line, size_t capacity) {
 
 bool input_exhausted() { return reader.at_end && reader.length == 0; }
 
+bool input_hung_up() { return reader.hung_up; }
+
 void reset_input(int fd) {
     reader.fd = fd;
     reader.length = 0;
     reader.at_end = false;
+    reader.hung_up = false;
+    reader.terminal = -1;
     reader.skipping = false;
 }

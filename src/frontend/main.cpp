@@ -4,7 +4,6 @@
 #include <cstring>
 #include <ctime>
 
-#include "board/attacks.h"
 #include "board/thread_board.h"
 #include "eval/nn/network.h"
 #include "eval/params.h"
@@ -15,7 +14,6 @@
 #include "core/settings.h"
 #include "search/calibrate.h"
 #include "search/game.h"
-#include "search/state.h"
 #include "search/thread.h"
 #include "search/tt.h"
 #include "tablebase/registry.h"
@@ -83,20 +81,8 @@ int main(int argc, char** argv) {
     clock_gettime(CLOCK_MONOTONIC, &now);
     srand(unsigned(now.tv_nsec));
 
-    // 3. The main thread's record, and the game record every search copies.
-    init_thread_board(game);
-    if (prepare_thread(0) != 0) return 1;
-
-    // 4. Attack tables and the king-and-pawn table.
-    init_tables();
-    init_kpk_table();
-
-    // 5-6. Defaults, then the copy that "uci" shows as defaults (taken before the switches).
-    set_default_options();
-    search_state.clock[0] = search_state.clock[1] = 5.0f;
-    search_state.target_time = 1.0f;
-    search_state.table_enabled = 1;
-    save_settings();
+    // 3-6. Thread and game records, tables, defaults (saved before the switches).
+    if (start_engine_records() != 0) return 1;
 
     // 7. Switches.
     CommandLine cmd;

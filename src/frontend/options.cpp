@@ -153,7 +153,9 @@ void set_option(const char* name, const char* value) {
         reply_number(name, v);
     } else if (strcmp(name, "Speed Throttle [%]") == 0) {
         long long p = clamp_value(read_int(value), 1, 100);
-        limit_to_speed(float(std::round(double(options.calibration_nps) * 0.01 * double(p))));
+        // Outside engine mode the speed is never measured: the share of nothing is the slowest speed.
+        double nps = std::round(double(options.calibration_nps) * 0.01 * double(p));
+        limit_to_speed(float(nps < 20 ? 20 : nps));
         reply_number(name, p);
     }
 }

@@ -369,7 +369,8 @@ void execute_line(char* line) {
 
 // When the input ends, a search that will end by itself is allowed to finish
 // (scripts pipe "go depth 12" and expect the answer); anything else would
-// wait forever for a command that cannot come.
+// wait forever for a command that cannot come. A closed terminal has nobody
+// left to read the answer, so the engine quits at once.
 static bool running_to_its_end() {
     uint16_t flags = search_state.search_flags.load();
     if (!(flags & (FLAG_SEARCH | FLAG_GO | FLAG_ANALYSE))) return false;
@@ -383,6 +384,6 @@ void poll_input() {
     char line[INPUT_CAPACITY];
     if (read_input_line(line, sizeof line))
         execute_line(line);
-    else if (input_exhausted() && !running_to_its_end())
+    else if (input_exhausted() && (input_hung_up() || !running_to_its_end()))
         set_quit_requested(1);
 }

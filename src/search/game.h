@@ -5,6 +5,12 @@
 
 extern ThreadBoard game;
 
+// The start of the program before its switches: the game record and the main
+// thread's record, the attack and king-and-pawn tables, the default settings
+// (saved as the defaults "uci" shows). 0, or -1 when the thread record cannot
+// be allocated.
+int start_engine_records();
+
 // Sets the game from FEN text when the text describes a legal position: 0, or
 // -1 with the game left exactly as it was.
 int set_game_position(const char* fen);

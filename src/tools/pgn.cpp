@@ -125,13 +125,11 @@ void append_movetext(PgnReader& reader, std::string& text, const std::string& li
 bool read_line(PgnReader& reader) {
     std::string& line = reader.line;
     line.clear();
-    char chunk[512];
-    while (fgets(chunk, sizeof chunk, reader.file)) {
-        line += chunk;
-        if (line.back() == '\n') {
-            line.pop_back();
-            return true;
-        }
+    // Byte by byte, so that a NUL in a damaged file is read as a blank
+    // instead of ending the text of its line.
+    for (int c; (c = getc_unlocked(reader.file)) != EOF;) {
+        if (c == '\n') return true;
+        line += c ? char(c) : ' ';
     }
     return !line.empty();
 }

@@ -19,6 +19,9 @@ import time
 TIMEOUT = 60  # seconds; only a hang ever comes near it
 
 
+STARTED = []  # every program started, killed at the end even when a check fails
+
+
 class Console:
     """The engine in console mode behind a terminal (or a pipe)."""
 
@@ -37,6 +40,7 @@ class Console:
             self.proc = subprocess.Popen(args, cwd=workdir, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                          stderr=subprocess.STDOUT)
             self.in_fd, self.out_fd = self.proc.stdin.fileno(), self.proc.stdout.fileno()
+        STARTED.append(self.proc)
         self.screen = ""
         self.wait_for("white\n")  # the start board
 
@@ -183,11 +187,14 @@ def scenario_search(binary, shared, workdir):
     c.command("set depth 80", "")
     c.command("self", r"^00\] 0[3-9]")
     seen = c.command(".", "move= .*\n(.*\n)*?(white|black)\n")
-    check(board(seen).endswith(" w KQkq - 1 2") or board(seen).endswith(" w KQkq - 0 2"), seen)
+    check(board(seen).split()[1] == "w" and board(seen).endswith(" 2"), seen)  # Black has moved
     c.wait_for(r"^00\] 0[3-9]")  # the game goes on with the other side's search
     seen = c.command(".", "move= .*\n(.*\n)*?(white|black)\n")
     check(board(seen).endswith(" 3"), seen)
-    c.quit()
+    # A closed terminal leaves nobody to say "." or quit: the program ends with it.
+    c.wait_for(r"^00\] 0[3-9]")
+    os.close(c.in_fd)
+    check(c.proc.wait(TIMEOUT) == 0, "the program outlived its terminal")
 
 
 def scenario_files(binary, shared, workdir):
@@ -248,5 +255,10 @@ def scenario_files(binary, shared, workdir):
 if __name__ == "__main__":
     binary, name, shared = sys.argv[1], sys.argv[2], sys.argv[3]
     with tempfile.TemporaryDirectory() as workdir:
-        globals()["scenario_" + name](binary, shared, workdir)
+        try:
+            globals()["scenario_" + name](binary, shared, workdir)
+        finally:
+            for proc in STARTED:
+                if proc.poll() is None:
+                    proc.kill()
     print(f"console {name}: passed")

@@ -68,6 +68,17 @@ TEST(Pgn, FilesSplitIntoGamesThatReplayCompletely) {
         {"edge/utf8-bom.pgn", 2, 0}, {"carlsen_all.pgn", 1395, 1390}, {"tcec_cup10_bronze.pgn", 10, 10}};
     for (const auto& c : cases)
         EXPECT_EQ(replay_file(shared_path(std::string("data/pgn/") + c.file)), (std::array<int, 3>{c.games, c.with_moves, c.games})) << c.file;
-    PgnReader missing;
-    EXPECT_EQ(pgn_open(missing, "/nonexistent.pgn"), -1);
+    PgnReader reader;
+    EXPECT_EQ(pgn_open(reader, "/nonexistent.pgn"), -1);
+    // Found by fuzzing: NUL bytes read as blanks, one of them at the start of a line.
+    const std::string path = make_scratch_dir("pgn-nul") + "/nul.pgn";
+    write_file(path, std::string("[Event \"a\"]\n[Result \"1-0\"]\n\n\0\0\0" "1. e4 e5 2. Nf3\0 Nc6 3. Bb5 a6 1-0\n\0\n", 68));
+    ASSERT_EQ(pgn_open(reader, path.c_str()), 0);
+    std::string text;
+    ASSERT_TRUE(pgn_next_game(reader, text));
+    auto game = std::make_unique<PgnGame>();
+    pgn_parse_game(*game, text.data());
+    EXPECT_EQ(moves_of(*game) + " " + std::to_string(game->result), "e4 e5 Nf3 Nc6 Bb5 a6 1");
+    EXPECT_FALSE(pgn_next_game(reader, text));
+    pgn_close(reader);
 }

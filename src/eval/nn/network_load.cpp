@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -50,8 +52,11 @@ LoadStatus read_file(FILE* f, Network& fresh) {
     decode_header(head, h);  // the stored weight_count is not trusted: the sizes decide
     const int64_t count = network_weight_count(h);
     if (count < 0) return LOAD_BAD_SHAPE;
-    allocate_or_exit(fresh, h);
     const int width = stored_weight_bytes(h);
+    // A damaged header can ask for gigabytes: the file must hold the weights before any memory is taken.
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0 || st.st_size < NET_HEADER_BYTES + count * width) return LOAD_SHORT;
+    allocate_or_exit(fresh, h);
     std::vector<uint8_t> chunk(1 << 16);
     for (int done = 0; done < count;) {
         const int n = int(std::min<int64_t>(count - done, int64_t(chunk.size()) / width));

@@ -1,9 +1,7 @@
 #include "eval_support.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
-#include <sstream>
 
 #include "core/settings.h"
 #include "eval/params.h"
@@ -16,56 +14,35 @@ void init_eval_tests() {
     load_param_text(default_param_text);
 }
 
-int hce_of(const std::string& fen) {
-    // One record and state serve every call; eval_ply 0 keeps the pawn cache out of it.
-    static std::unique_ptr<ThreadBoard> tb = board_from(START_FEN);
+int hce_of(const Position& pos) {
     static std::unique_ptr<EvalState> es = std::make_unique<EvalState>();
+    es->eval_ply = 0;  // keeps the pawn cache out of it
+    return hce_evaluate(*es, pos);
+}
+
+int hce_of(const std::string& fen) {
+    static std::unique_ptr<ThreadBoard> tb = board_from(START_FEN);
     EXPECT_EQ(set_fen(tb->pos, fen.c_str()), 0) << fen;
-    es->eval_ply = 0;
-    return hce_evaluate(*es, tb->pos);
+    return hce_of(tb->pos);
 }
 
 namespace {
 
-// The placement's ranks (rank 8 first), side, castling and en-passant fields, and back.
-struct FenFields {
-    std::vector<std::string> ranks;
-    std::string side, rights = "-", ep = "-";
-    explicit FenFields(const std::string& fen) {
-        std::istringstream in(fen), board(fen.substr(0, fen.find(' ')));
-        std::string placement;
-        in >> placement >> side >> rights >> ep;
-        for (std::string rank; std::getline(board, rank, '/');) ranks.push_back(rank);
-    }
-    std::string text() const {
-        std::string out;
-        for (const std::string& rank : ranks) out += (out.empty() ? "" : "/") + rank;
-        return out + " " + side + " " + rights + " " + ep;
-    }
-};
-
-std::string swap_case(std::string s) {
-    for (char& c : s) c = char(isupper(uint8_t(c)) ? tolower(c) : toupper(c));
-    return s;
+void place(Position& pos, int color, int type, int s) {
+    if (pos.board[s]) remove_piece(pos, s);
+    put_piece(pos, make_piece(color, type), s);
+    if (type == KING) pos.kingSq[color] = uint8_t(s);
 }
 
 }  // namespace
 
-std::string flip_fen(const std::string& fen) {
-    FenFields f(fen);
-    std::reverse(f.ranks.begin(), f.ranks.end());
-    for (std::string& rank : f.ranks) rank = swap_case(rank);
-    f.side = f.side == "w" ? "b" : "w";
-    if (f.rights != "-") f.rights = swap_case(f.rights);
-    if (f.ep != "-") f.ep[1] = f.ep[1] == '3' ? '6' : '3';
-    return f.text();
-}
-
-std::string mirror_fen(const std::string& fen) {
-    FenFields f(fen);
-    for (std::string& rank : f.ranks) std::reverse(rank.begin(), rank.end());  // run lengths read alike backwards
-    if (f.ep != "-") f.ep[0] = char('a' + 'h' - f.ep[0]);
-    return f.text();
+Position transformed(const Position& pos, bool flip) {
+    Position t{};
+    t.side = uint8_t(pos.side ^ flip);
+    t.epSquare = NO_SQUARE;
+    for (int s = 0; s < 64; s++)
+        if (pos.board[s]) place(t, piece_color(pos.board[s]) ^ flip, piece_type(pos.board[s]), s ^ (flip ? 56 : 7));
+    return t;
 }
 
 NetworkHeader shaped_header(int H, int M, int N, int mode, int version, int buckets) {
@@ -99,25 +76,6 @@ void install_embedded_network() {
     options.noise = 99999;  // quiet
     load_network();
     options.noise = noise;
-}
-
-namespace {
-
-void place(Position& pos, int color, int type, int s) {
-    if (pos.board[s]) remove_piece(pos, s);
-    put_piece(pos, make_piece(color, type), s);
-    if (type == KING) pos.kingSq[color] = uint8_t(s);
-}
-
-}  // namespace
-
-Position mirrored_position(const Position& pos) {
-    Position m{};
-    m.side = pos.side;
-    m.epSquare = NO_SQUARE;
-    for (int s = 0; s < 64; s++)
-        if (pos.board[s]) place(m, piece_color(pos.board[s]), piece_type(pos.board[s]), s ^ 7);
-    return m;
 }
 
 void PieceShuffler::step(Position& pos) {

@@ -1,5 +1,5 @@
-// Shared by the evaluation tests: the hand-crafted score of a FEN, colour-
-// flipped and mirrored FEN twins, random networks of any shape, and random
+// Shared by the evaluation tests: the hand-crafted score, colour-flipped and
+// mirrored twins of a position, random networks of any shape, and random
 // walks of piece placements.
 #pragma once
 #include <random>
@@ -11,12 +11,13 @@
 
 // Default settings and parameters with the hand-crafted evaluation selected.
 void init_eval_tests();
-// Hand-crafted score of a FEN for the side to move, on a fresh state.
+// Hand-crafted score for the side to move, outside the pawn cache.
+int hce_of(const Position& pos);
 int hce_of(const std::string& fen);
-// The same position with colours swapped (board turned upside down), or
-// mirrored left to right (only meaningful without castling rights).
-std::string flip_fen(const std::string& fen);
-std::string mirror_fen(const std::string& fen);
+// The placement with colours swapped and the board turned upside down
+// (flip), or seen in a mirror between the d and e files; legal or not, with
+// no castling rights or en-passant square.
+Position transformed(const Position& pos, bool flip);
 
 // A header of the default kind with other sizes.
 NetworkHeader shaped_header(int H, int M, int N, int mode = 6, int version = 806, int buckets = 2);
@@ -24,9 +25,6 @@ NetworkHeader shaped_header(int H, int M, int N, int mode = 6, int version = 806
 // (biases in [-bias_amplitude, bias_amplitude]).
 void install_random_network(const NetworkHeader& h, uint64_t seed, int amplitude = 256, int bias_amplitude = 256);
 void install_embedded_network();
-
-// The same placement seen in a mirror between the d and e files (legal or not).
-Position mirrored_position(const Position& pos);
 
 // A random walk of piece placements: moves, captures, promotions, king steps.
 struct PieceShuffler {

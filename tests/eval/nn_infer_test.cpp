@@ -50,7 +50,7 @@ void walk(const NetworkHeader& h, uint64_t seed, int steps, bool exact) {
         if (!exact) continue;
         State fresh;
         ASSERT_EQ(fresh.eval(pos, ply), score) << "step " << step;
-        ASSERT_EQ(mirror.eval(mirrored_position(pos), ply), score) << "step " << step;
+        ASSERT_EQ(mirror.eval(transformed(pos, false), ply), score) << "step " << step;
     }
 }
 

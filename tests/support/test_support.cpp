@@ -9,7 +9,6 @@
 #include <chrono>
 #include <fstream>
 #include <random>
-#include <sstream>
 
 #include "board/attacks.h"
 #include "board/keys.h"
@@ -44,9 +43,7 @@ std::string train_binary() { return QUOX_TRAIN_BINARY; }
 
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::vector<std::string> read_lines(const std::string& path) {
@@ -57,9 +54,7 @@ std::vector<std::string> read_lines(const std::string& path) {
 }
 
 bool write_file(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    return bool(out);
+    return bool(std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes);
 }
 
 std::string make_scratch_dir(const std::string& tag) {
@@ -217,15 +212,7 @@ int run_engine(const std::vector<std::string>& args, const std::string& input, s
     engine.send(input);
     engine.close_input();
     output.clear();
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    for (std::string line; ms_left(deadline) > 0;) {
-        if (engine.read_line(line, 200)) {
-            output += line + "\n";
-        } else if (engine.poll_exit() != -2) {
-            while (engine.read_line(line, 100)) output += line + "\n";
-            return engine.poll_exit();
-        }
-    }
+    for (std::string line; engine.read_line(line, timeout_ms);) output += line + "\n";
     return engine.wait_exit(1000);
 }
 

@@ -12,7 +12,12 @@
 
 TEST(RecordsTools, EpdToBinAndBackKeepsPositionsAndScores) {
     const std::string dir = make_scratch_dir("epd2bin"), quiet = "4k3/8/8/3p4/8/8/3P4/4K3 w - -";
-    const std::vector<std::string> fens = random_game_fens(5, 6, 60);
+    std::vector<std::string> fens;  // castling rights and en-passant squares among them, as FEN text can tell them
+    for (const std::string& fen : random_game_fens(5, 16, 80)) {
+        char text[100];
+        write_fen(board_from(fen)->pos, text, 0);
+        fens.push_back(text);
+    }
     std::string epd = "# a comment line\n; another\n short\n";
     std::vector<std::string> expected;  // the lines -bin2epd must give back
     for (size_t i = 0; i < fens.size(); i++) {
@@ -43,8 +48,7 @@ TEST(RecordsTools, EpdToBinAndBackKeepsPositionsAndScores) {
     expected.push_back(quiet + " ce 150; sc 150; gr 0.7;");
     std::vector<std::string> lines = read_lines(dir + "/back.epd");
     ASSERT_EQ(lines.size(), fens.size() + 2);
-    lines.pop_back();
-    EXPECT_EQ(lines, expected);
+    for (size_t i = 0; i < expected.size(); i++) EXPECT_EQ(lines[i], expected[i]);
 }
 
 TEST(RecordsTools, FilterDropsRepeatedPositionsAndKeepsTheRest) {

@@ -97,56 +97,21 @@ TEST(Train, LossFallsAndTheNetworkLearnsMaterialValues) {
     EXPECT_LT(error / counted, 10.0);
 }
 
-TEST(Train, SavedNetworkEvaluatesInTheEngineAsInTheTrainer) {
-    const std::vector<PackedPosition> records = material_records(22, 10);
-    TrainNet net;
-    ASSERT_EQ(train_net_create(net, trainer_header(48), 9), 0);
-    TrainReport report;
-    ASSERT_EQ(train_network(net, records.data(), uint32_t(records.size()), small_config(100000), report), 0);
-    train_net_snap(net);
-
-    const std::string path = make_scratch_dir("trainsave") + "/net.net";
-    ASSERT_EQ(train_net_save(net, path.c_str()), 0);
-    copy_text(options.nn_file, path.c_str());
-    options.noise = 99999;
-    load_network();
-    ASSERT_EQ(std::tuple(network.acc_size_white(), network.header.input_buckets, network.header.output_bucket_mode), std::tuple(48, 2, 6));
-
-    const Accepted all = accepted(net, records, 0);
-    TrainScratch scratch(net.H);
-    NNState st{};
-    int differ = 0;
-    for (size_t i = 0; i < all.samples.size(); i++) {
-        st.eval_ply = int16_t(i % 5);  // the engine's update path as well as rebuilds
-        const int engine = nn_evaluate(st, all.positions[i]);
-        const int trainer = train_net_score(net, all.samples[i], scratch);
-        ASSERT_LE(std::abs(engine - trainer), 1) << i;
-        differ += engine != trainer;
-    }
-    EXPECT_LT(differ, int(all.samples.size()) / 4);  // the rest agree to the centipawn
-    nn_state_free(st);
-
-    // Continuing from the loaded network starts from exactly these weights.
-    TrainNet again;
-    ASSERT_EQ(train_net_from_network(again, network), 0);
-    EXPECT_EQ(again.params, net.params);
-    copy_text(options.nn_file, "embedded");
-    load_network();
-}
-
-TEST(Train, GrownNetworkScoresEveryPositionAsBeforeAndTrainsOn) {
-    const std::vector<PackedPosition> records = material_records(25, 8);
+// A network grown wider (and to a second input bucket) scores every position
+// as before in the engine; saved and loaded, it evaluates in the engine as in
+// the trainer, and training can go on from exactly its weights.
+TEST(Train, GrownAndSavedNetworksEvaluateInTheEngineAsInTheTrainer) {
+    const std::vector<PackedPosition> records = material_records(25, 10);
     TrainNet net;
     ASSERT_EQ(train_net_create(net, trainer_header(16, 1), 7), 0);
     TrainReport report;
-    ASSERT_EQ(train_network(net, records.data(), uint32_t(records.size()), small_config(50000), report), 0);
+    ASSERT_EQ(train_network(net, records.data(), uint32_t(records.size()), small_config(100000), report), 0);
     train_net_snap(net);
     TrainNet grown = net;
     ASSERT_EQ(train_net_grow(grown, 48, 2, 3), 0);
     ASSERT_EQ(grown.H * 10 + grown.header.input_buckets, 482);
-
-    // The engine's scores with either network, on every position of the set
-    // (the endgames among them use the new second input bucket).
+    train_net_snap(grown);
+    // The engine's scores with either network on every position of the set (the endgames use the new bucket).
     auto engine_scores = [&](const TrainNet& n, int& endgames) {
         EXPECT_EQ(train_net_install(n), 0);
         std::vector<int> scores;
@@ -156,7 +121,7 @@ TEST(Train, GrownNetworkScoresEveryPositionAsBeforeAndTrainsOn) {
         for (uint32_t i = 0; i < records.size(); i++) {
             float target;
             decode_training_record(records.data(), i, pos, target);
-            st.eval_ply = int16_t(i % 5);
+            st.eval_ply = int16_t(i % 5);  // the engine's update path as well as rebuilds
             scores.push_back(nn_evaluate(st, pos));
             endgames += std::max(st.mat_white, st.mat_black) < 10;
         }
@@ -169,16 +134,33 @@ TEST(Train, GrownNetworkScoresEveryPositionAsBeforeAndTrainsOn) {
     EXPECT_GT(endgames, 100);
     EXPECT_GT(std::count_if(before.begin(), before.end(), [](int v) { return std::abs(v) > 100; }), 100);
 
-    // The new neurons join in once training goes on.
+    const std::string path = make_scratch_dir("trainsave") + "/net.net";
+    ASSERT_EQ(train_net_save(grown, path.c_str()), 0);
+    copy_text(options.nn_file, path.c_str());
+    options.noise = 99999;
+    load_network();
+    ASSERT_EQ(std::tuple(network.acc_size_white(), network.header.input_buckets, network.header.output_bucket_mode), std::tuple(48, 2, 6));
+    const Accepted all = accepted(grown, records, 0);
+    TrainScratch scratch(grown.H);
+    NNState st{};
+    int differ = 0;
+    for (size_t i = 0; i < all.samples.size(); i++) {
+        st.eval_ply = int16_t(i % 5);
+        const int engine = nn_evaluate(st, all.positions[i]), trainer = train_net_score(grown, all.samples[i], scratch);
+        ASSERT_LE(std::abs(engine - trainer), 1) << i;
+        differ += engine != trainer;
+    }
+    EXPECT_LT(differ, int(all.samples.size()) / 4);  // the rest agree to the centipawn
+    nn_state_free(st);
+    TrainNet again;
+    ASSERT_EQ(train_net_from_network(again, network), 0);
+    EXPECT_EQ(again.params, grown.params);
+    // The new neurons join in once training goes on; networks only grow wider, by sixteens.
     ASSERT_EQ(train_network(grown, records.data(), uint32_t(records.size()), small_config(20000), report), 0);
     int moved = 0;
     for (int k = 16; k < 48; k++) moved += grown.params[grown.out_own + size_t(k)] != 0.0f;
     EXPECT_GT(moved, 16);
-
-    // Only wider.
-    EXPECT_EQ(train_net_grow(grown, 32, 2, 3), -1);
-    EXPECT_EQ(train_net_grow(grown, 48, 1, 3), -1);
-    EXPECT_EQ(train_net_grow(grown, 56, 2, 3), -1);  // not a multiple of 16
+    for (auto [h, buckets] : {std::pair{32, 2}, {48, 1}, {56, 2}}) EXPECT_EQ(train_net_grow(grown, h, buckets, 3), -1) << h;
     copy_text(options.nn_file, "embedded");
     load_network();
 }

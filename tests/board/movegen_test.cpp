@@ -1,8 +1,6 @@
 // What perft cannot see: promotions at quiescence nodes, legality edge cases,
 // least attackers, move classes and exchange evaluation.
-#include <gtest/gtest.h>
 
-#include "board/movegen.h"
 #include "board/see.h"
 #include "test_support.h"
 

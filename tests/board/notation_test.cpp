@@ -1,9 +1,6 @@
 // Move texts and reading them back: coordinate, SAN, Chess960 castling forms
 // (every legal move's texts are also read back along the random games).
-#include <gtest/gtest.h>
 
-#include "board/notation.h"
-#include "core/settings.h"
 #include "test_support.h"
 
 namespace {

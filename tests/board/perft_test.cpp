@@ -1,6 +1,5 @@
 // Perft counts from the shared suites: generation, legality and make/unmake
 // against published numbers.
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <sstream>

@@ -1,11 +1,9 @@
 // The staged picker: which moves come out, in which order and with which
 // scores, at full-width and quiescence nodes (that every generated move comes
 // out exactly once is checked along the random games).
-#include <gtest/gtest.h>
 
 #include <set>
 
-#include "board/movegen.h"
 #include "board/movepick.h"
 #include "test_support.h"
 
@@ -86,27 +84,4 @@ TEST(Picker, TacticalMovesByVictimAndAttackerAndTheHashMove) {
     EXPECT_EQ(std::count(picked.begin() + 1, picked.end(), Picked(hash, 215)), 1);
     EXPECT_EQ(std::count_if(picked.begin(), picked.end(), [](auto& p) { return p.first == mv("b7", "b8", PROMO_KNIGHT); }), 1);
     EXPECT_EQ(pick_all(*tb, 0, hash).size(), 5u);
-}
-
-TEST(Picker, QuietChecksAreTheDirectChecks) {
-    auto tb = board_from("3k4/8/8/8/3N4/7Q/1P2P3/R1B1K1NR w - - 0 1");
-    std::set<Move> checks, direct;
-    for (const Picked& p : pick_all(*tb, GEN_QUIET_CHECKS)) {
-        EXPECT_EQ(p.second, 100);
-        checks.insert(p.first);
-    }
-    // Every quiet non-king move that attacks d8 from its new square, by the attack tables.
-    MoveEntry list[256];
-    for (MoveEntry *e = list, *end = gen_quiets(tb->pos, WHITE, list, NO_SQUARE); e < end; e++) {
-        const int type = piece_type(e->piece), to = move_to(e->move);
-        const Bitboard occ = (tb->pos.occupied() ^ square_bb(move_from(e->move))) | square_bb(to);
-        const Bitboard reach = type == PAWN     ? PawnAttacks[WHITE][to]
-                               : type == KNIGHT ? KnightAttacks[to]
-                               : type == KING   ? 0
-                                                : (type != ROOK ? bishop_attacks(to, occ) : 0) |
-                                                    (type != BISHOP ? rook_attacks(to, occ) : 0);
-        if (reach & bb("d8")) direct.insert(e->move);
-    }
-    EXPECT_EQ(checks, direct);
-    EXPECT_GT(direct.size(), 3u);
 }

@@ -1,11 +1,9 @@
 // FEN and EPD text, castling set-up, make-move edge cases, game moves and the
 // game history limit, and the board print (what the random games leave out).
-#include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "board/keys.h"
-#include "board/move.h"
 #include "board/perft.h"
 #include "test_support.h"
 

@@ -2,7 +2,6 @@
 // legal move must make and unmake without a trace, keep the incremental state
 // equal to a from-scratch computation, survive a FEN round trip, and the
 // picker must hand out exactly the generated moves.
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
@@ -13,8 +12,6 @@
 
 #include "board/keys.h"
 #include "board/movepick.h"
-#include "board/notation.h"
-#include "core/settings.h"
 #include "test_support.h"
 
 namespace {

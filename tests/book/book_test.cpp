@@ -3,12 +3,9 @@
 // choice, odd entries, and the game driver playing from one or two books.
 #include "book/book.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <set>
 
-#include "core/settings.h"
 #include "test_support.h"
 
 namespace {

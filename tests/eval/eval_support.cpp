@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/settings.h"
 #include "eval/params.h"
 #include "test_support.h"
 

@@ -1,15 +1,11 @@
 // The evaluation entry point: the in-check value, the endgame rules, the
 // cache, contempt, noise and the fifty-move scaling, with the worked numbers.
-#include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "board/move.h"
-#include "board/notation.h"
 #include "eval/params.h"
 #include "eval_support.h"
 #include "test_support.h"
-#include "core/settings.h"
 #include "eval/nn/infer.h"
 #include "search/state.h"
 

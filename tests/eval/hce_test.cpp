@@ -1,7 +1,6 @@
 // The hand-crafted evaluation as a whole: phase, the pawn cache, endgame
 // scaling, pins, colour and wing symmetry over random games, and the display's
 // category totals.
-#include <gtest/gtest.h>
 
 #include <random>
 

@@ -2,7 +2,6 @@
 // states (mostly the update path) by the vector and the scalar backend, and
 // against fresh states and the mirror image; the buckets, the output clamp,
 // buffers across network changes.
-#include <gtest/gtest.h>
 
 #include <cstring>
 

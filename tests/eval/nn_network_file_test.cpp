@@ -2,13 +2,11 @@
 // values, files the loader must refuse without losing the network it has,
 // the embedded image, "new" random networks, load noise, and the committed
 // placeholder file.
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <random>
 
-#include "core/settings.h"
 #include "eval/nn/network_file.h"
 #include "eval/nn/placeholder_net.h"
 #include "eval_support.h"

@@ -1,6 +1,5 @@
 // Damaged files handed to the running engine: each is refused or read as far
 // as it goes, and the engine goes on answering and searching.
-#include <gtest/gtest.h>
 
 #include <random>
 

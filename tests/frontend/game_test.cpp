@@ -1,8 +1,6 @@
 // The game driver as a GUI sees it: draws claimed before searching, a book
 // that is not there, and the option side effects that set speeds.
-#include <gtest/gtest.h>
 
-#include "core/settings.h"
 #include "frontend/options.h"
 #include "search/rating.h"
 #include "search/state.h"

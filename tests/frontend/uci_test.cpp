@@ -1,5 +1,4 @@
 // The engine as a GUI sees it: the real binary behind a pipe.
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>

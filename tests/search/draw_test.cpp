@@ -1,7 +1,5 @@
 // Repetitions and the fifty-move rule along a game history.
-#include <gtest/gtest.h>
 
-#include "board/notation.h"
 #include "search/draw.h"
 #include "test_support.h"
 

@@ -1,6 +1,5 @@
 // Forced mates, mated and stalemated roots, the draw rules and "go mate",
 // through the real engine.
-#include <gtest/gtest.h>
 
 #include "test_support.h"
 

@@ -1,5 +1,4 @@
 // The clock, "stop", pondering and threads, through the real engine.
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <random>

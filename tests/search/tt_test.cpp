@@ -1,6 +1,5 @@
 // The transposition table: sizes, the round trip, replacement, ageing, mate
 // scores, and hash moves checked against the moves the generator makes.
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>

@@ -14,7 +14,9 @@
 #include "board/attacks.h"
 #include "board/move.h"
 #include "board/movegen.h"
+#include "board/notation.h"
 #include "board/thread_board.h"
+#include "core/settings.h"
 
 std::string shared_path(const std::string& relative);  // ../shared/<relative>
 std::string engine_binary();

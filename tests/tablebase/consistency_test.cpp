@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <random>
 
-#include "table_files.h"
 #include "tb_test_env.h"
 
 namespace {

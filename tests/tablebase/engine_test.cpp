@@ -4,8 +4,6 @@
 // root whose every move the tables call lost.
 #include <map>
 
-#include "board/notation.h"
-#include "table_files.h"
 #include "tb_test_env.h"
 
 namespace {

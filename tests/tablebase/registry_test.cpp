@@ -2,7 +2,6 @@
 // the search's probe limits, and several threads mapping tables at once.
 #include <thread>
 
-#include "table_files.h"
 #include "tb_test_env.h"
 
 namespace {

@@ -1,6 +1,5 @@
 // The benchmark is the engine's functional fingerprint: deterministic, and
 // equal to the "Bench:" figure of the latest commit that changed it.
-#include <gtest/gtest.h>
 
 #include <regex>
 

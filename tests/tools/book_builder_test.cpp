@@ -4,14 +4,11 @@
 // collections compared with a tally of the games kept here.
 #include "tools/book_builder.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <array>
 #include <map>
 #include <tuple>
 
-#include "board/notation.h"
 #include "book/book.h"
 #include "test_support.h"
 #include "tools/pgn.h"

@@ -1,6 +1,5 @@
 // EPD test-suite analysis through the real program: the summary agrees with
 // counts the test makes itself from the suites' operands and the analysis file.
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <regex>

@@ -1,6 +1,5 @@
 // -scan_pgn through the real program: which positions of a game become
 // training lines, with which score and result, and what is skipped.
-#include <gtest/gtest.h>
 
 #include <regex>
 

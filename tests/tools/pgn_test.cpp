@@ -1,9 +1,7 @@
 // PGN reading: the tokeniser, the game parser (tags, comments with engine
 // scores, variations, NAGs, numbered moves) and whole collections replayed
 // move by move against the legal moves.
-#include <gtest/gtest.h>
 
-#include "board/notation.h"
 #include "test_support.h"
 #include "tools/pgn.h"
 

@@ -1,8 +1,6 @@
 // Packed training records: the decoder's bytes, filters and thinning, result
 // scores, and whole-file reading.
-#include <gtest/gtest.h>
 
-#include "core/settings.h"
 #include "records_helpers.h"
 #include "search/rating.h"
 

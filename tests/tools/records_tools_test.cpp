@@ -1,6 +1,5 @@
 // The training-data tools through the real program: EPD to records and back,
 // the duplicate filter, feature lists, adjudication and self-play generation.
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <regex>

@@ -1,11 +1,9 @@
 // The training-data tools that search, count and prune, through the real
 // program: re-scored positions, the material and correction reports, and a
 // pruned network that still evaluates like the wide one it came from.
-#include <gtest/gtest.h>
 
 #include <regex>
 
-#include "core/settings.h"
 #include "eval/nn/infer.h"
 #include "eval/nn/network_file.h"
 #include "records_helpers.h"

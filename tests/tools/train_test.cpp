@@ -1,13 +1,11 @@
 // The trainer on small synthetic sets: it learns material values, its
 // networks evaluate in the engine as they did in training, runs repeat
 // exactly, and the train build trains from the command line.
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <random>
 
-#include "core/settings.h"
 #include "eval/nn/infer.h"
 #include "eval/nn/network_file.h"
 #include "records_helpers.h"

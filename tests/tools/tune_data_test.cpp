@@ -2,7 +2,6 @@
 // filter, games without a result, the model against the evaluation, its
 // switches, and a run end to end that lowers the error and writes a parameter
 // text that loads back cleanly.
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>

@@ -7,6 +7,7 @@
 
 #include "eval/params.h"
 #include "eval_support.h"
+#include "test_support.h"
 
 namespace {
 
@@ -22,10 +23,6 @@ TEST(Params, RegistrationTheDefaultTextAndTheLoadersQuirks) {
     init_eval_params();  // registration values, before any text
     EXPECT_EQ(eval_handles.mtl_knight->packed, make_score(335, 335));
     init_eval_tests();
-    EXPECT_EQ(param_count, 651);
-    EXPECT_EQ(pst_start, 43);
-    for (auto [index, name] : {std::pair{0, "mtl_pawn"}, {42, "stm_bonus"}, {43, "PST_P1"}, {43 + 8 * 64, "PST_K"}, {650, "ttune"}})
-        EXPECT_STREQ(param_table[index].name, name);
     EXPECT_EQ(eval_handles.mtl_rook->packed, make_score(495, 647));
     // The king table is read with the king on files e-h only; pawns never stand on the edge ranks.
     for (int sq = 0; sq < 64; sq++) {
@@ -54,7 +51,8 @@ TEST(Params, RegistrationTheDefaultTextAndTheLoadersQuirks) {
     EXPECT_EQ(eval_handles.mtl_pawn->packed, make_score(357, 334));
     // A text longer than the table stops at its end.
     init_eval_tests();
-    EXPECT_TRUE(load(param_text() + "stm_bonus,1,1\n").find("more values than the table") != std::string::npos);
-    EXPECT_EQ(param_count, 651);
+    const int count = param_count;
+    EXPECT_TRUE(contains(load(param_text() + "stm_bonus,1,1\n"), "more values than the table"));
+    EXPECT_EQ(param_count, count);
     init_eval_tests();
 }

@@ -144,20 +144,15 @@ TEST_F(Tuning, ModelReproducesTheEvaluation) {
 }
 
 TEST_F(Tuning, SwitchValuesAndARunEndToEnd) {
-    auto args = [](std::vector<std::string> words, TuneRequest& r) {
-        std::vector<char*> argv;
-        for (std::string& w : words) argv.push_back(w.data());
-        return read_tune_args(int(argv.size()), argv.data(), 1, r);
-    };
-    TuneRequest r, plain, s;
-    EXPECT_EQ(args({"-tune", "games.pgn", "300", "all", "-quiet"}, r), 3);
-    EXPECT_EQ(std::string(r.path) + " " + std::to_string(r.iterations) + " " + std::to_string(r.all_params), "games.pgn 300 1");
-    EXPECT_EQ(args({"-tune", "games.pgn", "-quiet"}, plain), 1);
-    EXPECT_EQ(std::vector<int>({plain.iterations, plain.all_params, plain.from_zero, plain.threads}), std::vector<int>({500, 0, 0, 1}));
-    EXPECT_EQ(args({"-tune"}, plain), -1);
     // Settings in any order after the count; a value out of range is limited.
-    EXPECT_EQ(args({"-tune", "data", "zero", "blend=1.5", "threads=2", "reg=1e-9", "next"}, s), 5);
-    EXPECT_EQ(std::tuple(s.from_zero, s.result_weight, s.threads, s.regularisation), std::tuple(1, 1.0, 2, 1e-9));
+    std::vector<std::string> words = {"-tune", "data", "300", "zero", "blend=1.5", "threads=2", "reg=1e-9", "all", "next"};
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    TuneRequest s;
+    EXPECT_EQ(read_tune_args(int(argv.size()), argv.data(), 1, s), 7);
+    EXPECT_EQ(std::tuple(std::string(s.path), s.iterations, s.from_zero, s.result_weight, s.threads, s.regularisation, s.all_params),
+              std::tuple(std::string("data"), 300, 1, 1.0, 2, 1e-9, 1));
+    EXPECT_EQ(read_tune_args(1, argv.data(), 1, s), -1);
     // Six games, the tables only: the error falls, the rook's value stays, the text reads back.
     const Score rook = eval_handles.mtl_rook->packed;
     TuneRequest request;

@@ -1,29 +1,21 @@
 // The staged picker: which moves come out, in which order and with which
 // scores, at full-width and quiescence nodes (that every generated move comes
 // out exactly once is checked along the random games).
-#include <gtest/gtest.h>
 
-#include <algorithm>
 #include <set>
-#include <vector>
 
 #include "board/movepick.h"
-#include "board_test_util.h"
+#include "test_support.h"
 
 namespace {
 
-struct Picked {
-    Move move;
-    int score;
-    bool operator==(const Picked&) const = default;
-};
+using Picked = std::pair<Move, int>;  // move, score
 
 // Runs the picker at `ply` to the end.
 std::vector<Picked> pick_all(ThreadBoard& tb, uint8_t gen_mode, Move hash = MOVE_NONE, int ply = 1) {
     tb.plyIndex = int16_t(ply);
     PlyRecord& pr = tb.current_ply();
-    const int c = tb.pos.side;
-    const int checker = least_attacker(tb.pos, tb.pos.kingSq[c], c ^ 1, tb.pos.occupied());
+    const int c = tb.pos.side, checker = least_attacker(tb.pos, tb.pos.kingSq[c], c ^ 1, tb.pos.occupied());
     pr.captureTarget = uint8_t(checker);
     pr.inCheck = checker != NO_SQUARE;
     pr.hashMove = hash;
@@ -31,27 +23,37 @@ std::vector<Picked> pick_all(ThreadBoard& tb, uint8_t gen_mode, Move hash = MOVE
     pr.stage = STAGE_START;
     pr.cursor = pr.moves;
     std::vector<Picked> out;
-    while (MoveEntry* e = next_move(tb.pos)) {
-        pr.cursor = e;
-        out.push_back({e->move, e->score});
-    }
+    while (MoveEntry* e = next_move(tb.pos)) out.push_back({(pr.cursor = e)->move, e->score});
     return out;
 }
 
+std::vector<Picked> first(const std::vector<Picked>& picked, size_t n) { return {picked.begin(), picked.begin() + n}; }
+
 }  // namespace
 
-TEST(Picker, KillersFirstThenQuietsInListOrder) {
+TEST(Picker, KillersCounterMovesAndQuietsInListOrder) {
     auto tb = board_from(START_FEN);
     std::vector<Move> order;
-    for (const Picked& p : pick_all(*tb, GEN_FULL_WIDTH)) order.push_back(p.move);
+    for (const Picked& p : pick_all(*tb, GEN_FULL_WIDTH)) order.push_back(p.first);
     EXPECT_EQ(order, legal_moves(*tb));
     tb->ply[1].killer1 = mv("g1", "f3");
     tb->ply[1].killer2 = mv("b1", "c3");
     const std::vector<Picked> picked = pick_all(*tb, GEN_FULL_WIDTH);
     ASSERT_EQ(picked.size(), 20u);
-    EXPECT_EQ(picked[0], (Picked{mv("g1", "f3"), 4 + 70}));
-    EXPECT_EQ(picked[1], (Picked{mv("b1", "c3"), 4 + 60}));
-    for (size_t i = 2; i < picked.size(); i++) EXPECT_EQ(picked[i].score, 4);
+    EXPECT_EQ(first(picked, 2), (std::vector<Picked>{{mv("g1", "f3"), 4 + 70}, {mv("b1", "c3"), 4 + 60}}));
+    for (size_t i = 2; i < picked.size(); i++) EXPECT_EQ(picked[i].second, 4);
+    // Counter moves follow the move one ply up; after a null move nothing refutes anything.
+    MoveEntry& played = tb->lists[1][0];
+    played = {mv("e2", "e4"), 0, uint8_t(make_piece(WHITE, PAWN)), 0};
+    tb->ply[1].cursor = &played;
+    tb->order.counter1[make_piece(WHITE, PAWN) * 64 + sq("e4")] = mv("g8", "f6");
+    tb->order.counter2[make_piece(WHITE, PAWN) * 64 + sq("e4")] = mv("b8", "c6");
+    make_move(tb->pos, played.move);
+    EXPECT_EQ(first(pick_all(*tb, GEN_FULL_WIDTH, MOVE_NONE, 2), 2),
+              (std::vector<Picked>{{mv("g8", "f6"), 4 + 50}, {mv("b8", "c6"), 4 + 40}}));
+    unmake_move(tb->pos);
+    make_null_move(tb->pos);
+    EXPECT_EQ(pick_all(*tb, GEN_FULL_WIDTH, MOVE_NONE, 2)[0].second, 4);
 }
 
 TEST(Picker, LosingCaptureWaitsBehindBetterQuiets) {
@@ -63,10 +65,12 @@ TEST(Picker, LosingCaptureWaitsBehindBetterQuiets) {
     tb->order.history[king * 64 + sq("f1")] = tb->order.history[king * 64 + sq("f2")] = 4096;     // 4
     const std::vector<Picked> picked = pick_all(*tb, GEN_FULL_WIDTH);
     ASSERT_GE(picked.size(), 6u);
-    EXPECT_EQ(std::set<Move>({picked[0].move, picked[1].move}), std::set<Move>({mv("d1", "d2"), mv("d1", "d3")}));
-    EXPECT_EQ(picked[2], (Picked{mv("d1", "d5"), 4}));
-    EXPECT_EQ(std::set<Move>({picked[3].move, picked[4].move}), std::set<Move>({mv("e1", "f1"), mv("e1", "f2")}));
-    for (size_t i = 5; i < picked.size(); i++) EXPECT_EQ(picked[i].score, 0);
+    EXPECT_EQ(std::set<Picked>(picked.begin(), picked.begin() + 2),
+              (std::set<Picked>{{mv("d1", "d2"), 69}, {mv("d1", "d3"), 69}}));
+    EXPECT_EQ(picked[2], Picked(mv("d1", "d5"), 4));
+    EXPECT_EQ(std::set<Picked>(picked.begin() + 3, picked.begin() + 5),
+              (std::set<Picked>{{mv("e1", "f1"), 4}, {mv("e1", "f2"), 4}}));
+    for (size_t i = 5; i < picked.size(); i++) EXPECT_EQ(picked[i].second, 0);
 }
 
 TEST(Picker, TacticalMovesByVictimAndAttackerAndTheHashMove) {
@@ -76,49 +80,8 @@ TEST(Picker, TacticalMovesByVictimAndAttackerAndTheHashMove) {
     // The hash move comes first and again in its group; not on its own at a quiescence node.
     const Move hash = mv("d2", "h6");
     const std::vector<Picked> picked = pick_all(*tb, GEN_FULL_WIDTH, hash);
-    EXPECT_EQ(picked[0], (Picked{hash, 255}));
-    EXPECT_EQ(std::count(picked.begin() + 1, picked.end(), Picked{hash, 215}), 1);
-    EXPECT_EQ(std::count_if(picked.begin(), picked.end(), [](const Picked& p) { return p.move == mv("b7", "b8", PROMO_KNIGHT); }), 1);
+    EXPECT_EQ(picked[0], Picked(hash, 255));
+    EXPECT_EQ(std::count(picked.begin() + 1, picked.end(), Picked(hash, 215)), 1);
+    EXPECT_EQ(std::count_if(picked.begin(), picked.end(), [](auto& p) { return p.first == mv("b7", "b8", PROMO_KNIGHT); }), 1);
     EXPECT_EQ(pick_all(*tb, 0, hash).size(), 5u);
-}
-
-TEST(Picker, QuietChecksAreTheDirectChecks) {
-    auto tb = board_from("3k4/8/8/8/3N4/7Q/1P2P3/R1B1K1NR w - - 0 1");
-    std::set<Move> checks;
-    for (const Picked& p : pick_all(*tb, GEN_QUIET_CHECKS)) {
-        EXPECT_EQ(p.score, 100);
-        checks.insert(p.move);
-    }
-    // Every quiet non-king move that attacks d8 from its new square, by the attack tables.
-    MoveEntry list[256];
-    std::set<Move> direct;
-    for (MoveEntry* e = list, *end = gen_quiets(tb->pos, WHITE, list, NO_SQUARE); e < end; e++) {
-        const int type = piece_type(e->piece), to = move_to(e->move);
-        const Bitboard occ = (tb->pos.occupied() ^ square_bb(move_from(e->move))) | square_bb(to);
-        const Bitboard reach = type == PAWN     ? PawnAttacks[WHITE][to]
-                               : type == KNIGHT ? KnightAttacks[to]
-                               : type == BISHOP ? bishop_attacks(to, occ)
-                               : type == ROOK   ? rook_attacks(to, occ)
-                               : type == QUEEN  ? bishop_attacks(to, occ) | rook_attacks(to, occ)
-                                                : 0;
-        if (reach & bb("d8")) direct.insert(e->move);
-    }
-    EXPECT_EQ(checks, direct);
-    EXPECT_GT(direct.size(), 3u);
-}
-
-TEST(Picker, CounterMovesFollowTheMoveOnePlyUp) {
-    auto tb = board_from(START_FEN);
-    MoveEntry& played = tb->lists[1][0];
-    played = {mv("e2", "e4"), 0, uint8_t(make_piece(WHITE, PAWN)), 0};
-    tb->ply[1].cursor = &played;
-    tb->order.counter1[make_piece(WHITE, PAWN) * 64 + sq("e4")] = mv("g8", "f6");
-    tb->order.counter2[make_piece(WHITE, PAWN) * 64 + sq("e4")] = mv("b8", "c6");
-    make_move(tb->pos, played.move);
-    std::vector<Picked> picked = pick_all(*tb, GEN_FULL_WIDTH, MOVE_NONE, 2);
-    EXPECT_EQ(std::vector<Picked>(picked.begin(), picked.begin() + 2),
-              (std::vector<Picked>{{mv("g8", "f6"), 4 + 50}, {mv("b8", "c6"), 4 + 40}}));
-    unmake_move(tb->pos);
-    make_null_move(tb->pos);  // after a null move nothing refutes anything
-    EXPECT_EQ(pick_all(*tb, GEN_FULL_WIDTH, MOVE_NONE, 2)[0].score, 4);
 }

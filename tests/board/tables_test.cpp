@@ -1,51 +1,14 @@
-// Attack tables, slider lookups and the KPK table, the last
-// against a retrograde solve written here from the rules alone.
-#include <gtest/gtest.h>
+// The step tables at the board's edges (the perft suites walk the sliders) and
+// the KPK table against a retrograde solve written here from the rules alone.
 
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <vector>
 
-#include "board_test_util.h"
+#include "test_support.h"
 
-namespace {
-
-Bitboard squares(std::initializer_list<const char*> names) {
-    Bitboard b = 0;
-    for (const char* n : names) b |= bb(n);
-    return b;
-}
-
-// Slider attacks by walking the board one step at a time.
-Bitboard walked_attacks(int from, Bitboard occ, bool diagonal) {
-    static const int DIAGONAL[4][2] = {{1, 1}, {1, -1}, {-1, 1}, {-1, -1}}, STRAIGHT[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
-    Bitboard result = 0;
-    for (const auto& d : diagonal ? DIAGONAL : STRAIGHT)
-        for (int f = file_of(from) + d[0], r = rank_of(from) + d[1]; f >= 0 && f < 8 && r >= 0 && r < 8; f += d[0], r += d[1]) {
-            result |= square_bb(make_square(f, r));
-            if (occ & square_bb(make_square(f, r))) break;
-        }
-    return result;
-}
-
-}  // namespace
-
-TEST(Tables, SlidersMatchAWalkAndTheOtherTablesTheirEdges) {
-    init_board_core();
-    uint64_t state = 0x9E3779B97F4A7C15ull;
-    for (int i = 0; i < 20000; i++) {
-        state = state * 6364136223846793005ull + 1442695040888963407ull;
-        const Bitboard occ = state & (state >> 7) & (state << 3);
-        const int from = int(state >> 58);
-        ASSERT_EQ(bishop_attacks(from, occ), walked_attacks(from, occ, true)) << from << " " << occ;
-        ASSERT_EQ(rook_attacks(from, occ), walked_attacks(from, occ, false)) << from << " " << occ;
-        ASSERT_EQ(rook_attacks(from, occ | square_bb(from)), rook_attacks(from, occ & ~square_bb(from)));
-    }
-    EXPECT_EQ(Between[sq("a1")][sq("h8")], squares({"b2", "c3", "d4", "e5", "f6", "g7"}));
-    EXPECT_EQ(Between[sq("a1")][sq("b3")] | Between[sq("e4")][sq("e5")], 0u);
-    for (int s = 0; s < 64; s++)
-        for (int t = 0; t < 64; t++) ASSERT_EQ(Between[s][t], Between[t][s]);
+TEST(Tables, StepTablesAtTheEdges) {
     EXPECT_EQ(PawnAttacks[WHITE][sq("a2")], bb("b3"));
     EXPECT_EQ(PawnAttacks[BLACK][sq("h7")], bb("g6"));
     EXPECT_EQ(PawnAttacks[WHITE][sq("e8")], 0u);
@@ -141,7 +104,6 @@ struct KpkSolver {
 }  // namespace
 
 TEST(Tables, KpkTableMatchesAnIndependentRetrogradeSolve) {
-    init_board_core();
     KpkSolver solver;
     solver.solve();
     int wins = 0;

@@ -1,15 +1,12 @@
 // The evaluation entry point: the in-check value, the endgame rules, the
 // cache, contempt, noise and the fifty-move scaling, with the worked numbers.
-#include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "board/move.h"
-#include "board/notation.h"
 #include "eval/params.h"
-#include "evaluate_support.h"
-#include "nn_helpers.h"
-#include "core/settings.h"
+#include "eval_support.h"
+#include "test_support.h"
+#include "eval/nn/infer.h"
 #include "search/state.h"
 
 namespace {
@@ -17,7 +14,7 @@ namespace {
 struct EvalCase {
     std::unique_ptr<ThreadBoard> tb;
     std::unique_ptr<EvalState> es;
-    explicit EvalCase(const std::string& fen) : tb(board_at(fen)), es(fresh_eval_state()) {}
+    explicit EvalCase(const std::string& fen) : tb(board_from(fen)), es(std::make_unique<EvalState>()) {}
     ~EvalCase() { nn_state_free(es->nn); }
     int eval(int ply = 1, int in_check = 0) { return evaluate(*es, tb->pos, tb->pos.side, ply, in_check); }
 };

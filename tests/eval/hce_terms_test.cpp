@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "eval/params.h"
-#include "evaluate_support.h"
+#include "eval_support.h"
 
 namespace {
 

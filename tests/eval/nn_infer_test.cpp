@@ -1,17 +1,15 @@
 // Network inference: long random walks of positions evaluated on long-lived
 // states (mostly the update path) by the vector and the scalar backend, and
-// against a fresh state and the plain re-statement; the update-or-rebuild
-// rules, the buckets, the output clamp, buffers across network changes.
-#include <gtest/gtest.h>
+// against fresh states and the mirror image; the buckets, the output clamp,
+// buffers across network changes.
 
 #include <cstring>
 
 #include "eval/nn/infer.h"
-#include "nn_helpers.h"
+#include "eval_support.h"
+#include "test_support.h"
 
 namespace {
-
-const char* START = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR";
 
 struct State {
     NNState st{};
@@ -22,44 +20,36 @@ struct State {
     }
 };
 
-// Number of row operations the next evaluation of pos would apply, or -1 for a rebuild.
-int update_rows(const NNState& st, const Position& pos) {
-    NNState probe = st;
-    nn_count_material(probe, pos);
-    const FeatureView view = nn_feature_view(network.header, pos, probe.mat_white, probe.mat_black);
-    if (!nn_can_update(st, view, pos)) return -1;
-    static AccumulatorPlan plan;
-    plan_update(plan, view, st.cache, pos);
-    return plan.white.count;
+Position position_of(const std::string& fen) {
+    Position pos{};
+    EXPECT_EQ(set_fen(pos, fen.c_str()), 0) << fen;
+    return pos;
 }
 
 bool same(const int16_t* a, const int16_t* b, int n) { return n == 0 || memcmp(a, b, size_t(n) * 2) == 0; }
 
 // Walks `steps` positions; the vector and the scalar state must leave
 // identical results, saturated or not. With `exact` nothing saturates, so a
-// fresh state (which rebuilds), the re-statement and the mirror image agree too.
-void walk(const NetworkHeader& h, uint64_t seed, int steps, bool exact, int& updates) {
+// fresh state (which rebuilds) and the mirror image agree too.
+void walk(const NetworkHeader& h, uint64_t seed, int steps, bool exact) {
     const int H = h.sizes[SIZE_ACC_WHITE], M = h.sizes[SIZE_MATERIAL], N = h.sizes[SIZE_HIDDEN];
     State vec, plain, mirror;
     PieceShuffler shuffler(seed);
-    Position pos = placement_position(START, WHITE);
+    Position pos = position_of(START_FEN);
     for (int step = 0; step < steps; step++) {
         for (int k = shuffler.pick(3); k >= 0; k--) shuffler.step(pos);
         pos.side = uint8_t(shuffler.pick(2));
-        const int ply = 1 + shuffler.pick(8);
-        updates += update_rows(vec.st, pos) >= 0;
-        const int score = vec.eval(pos, ply);
+        const int ply = 1 + shuffler.pick(8), score = vec.eval(pos, ply);
         ASSERT_EQ(plain.eval(pos, ply, true), score) << "step " << step;
         ASSERT_EQ(vec.st.raw_output, plain.st.raw_output);
-        ASSERT_TRUE(same(vec.st.acc_white, plain.st.acc_white, H) && same(vec.st.acc_black, plain.st.acc_black, H));
-        ASSERT_TRUE(same(vec.st.cache.saved_white, plain.st.cache.saved_white, H) &&
-                    same(vec.st.cache.saved_black, plain.st.cache.saved_black, H));
-        ASSERT_TRUE(same(vec.st.acc_material, plain.st.acc_material, M) && same(vec.st.hidden_values, plain.st.hidden_values, N));
+        ASSERT_TRUE(same(vec.st.acc_white, plain.st.acc_white, H) && same(vec.st.acc_black, plain.st.acc_black, H) &&
+                    same(vec.st.cache.saved_white, plain.st.cache.saved_white, H) &&
+                    same(vec.st.cache.saved_black, plain.st.cache.saved_black, H) &&
+                    same(vec.st.acc_material, plain.st.acc_material, M) && same(vec.st.hidden_values, plain.st.hidden_values, N));
         if (!exact) continue;
         State fresh;
         ASSERT_EQ(fresh.eval(pos, ply), score) << "step " << step;
-        ASSERT_EQ(score, reference_evaluate(pos)) << "step " << step;
-        ASSERT_EQ(mirror.eval(mirrored_position(pos), ply), score) << "step " << step;
+        ASSERT_EQ(mirror.eval(transformed(pos, false), ply), score) << "step " << step;
     }
 }
 
@@ -67,58 +57,33 @@ void walk(const NetworkHeader& h, uint64_t seed, int steps, bool exact, int& upd
 
 // Shapes covering every bucket rule, material nodes, the hidden layer and
 // short vector tails; then weights that drive every layer into saturation.
-TEST(NnInfer, BackendsFreshStatesAndTheReStatementAgreeAlongRandomWalks) {
+TEST(NnInfer, BackendsFreshStatesAndMirrorsAgreeAlongRandomWalks) {
     const NetworkHeader shapes[] = {shaped_header(256, 0, 0),         shaped_header(64, 0, 0, 8, 806),
                                     shaped_header(32, 5, 0, 6, 803),  shaped_header(48, 3, 16, 8, 800),
                                     shaped_header(16, 2, 5, 7, 806, 1), shaped_header(272, 7, 0, 8, 804)};
-    int updates = 0, seed = 100;
+    int seed = 100;
     for (const NetworkHeader& h : shapes) {
         install_random_network(h, seed);
-        ASSERT_NO_FATAL_FAILURE(walk(h, seed++, 500, true, updates));
+        ASSERT_NO_FATAL_FAILURE(walk(h, seed++, 500, true));
         install_random_network(h, seed, 1024, 32767);
-        ASSERT_NO_FATAL_FAILURE(walk(h, seed++, 300, false, updates));
+        ASSERT_NO_FATAL_FAILURE(walk(h, seed++, 300, false));
         install_random_network(h, seed, 32767, 32767);
-        ASSERT_NO_FATAL_FAILURE(walk(h, seed++, 200, false, updates));
+        ASSERT_NO_FATAL_FAILURE(walk(h, seed++, 200, false));
     }
     install_embedded_network();
-    ASSERT_NO_FATAL_FAILURE(walk(network.header, seed, 1000, false, updates));
-    EXPECT_GT(updates, 2000);
-}
-
-TEST(NnInfer, UpdateOrRebuildFollowsTheChangedSquaresKingsBucketsAndPly) {
-    install_random_network(shaped_header(32, 0, 0), 4);
-    State s;
-    Position pos = placement_position(START, WHITE);
-    EXPECT_EQ(update_rows(s.st, pos), -1);  // a fresh cache never matches
-    const int first = s.eval(pos);
-    EXPECT_EQ(update_rows(s.st, pos), 0);  // same position: update with nothing to do
-    EXPECT_EQ(s.eval(pos), first);
-    s.st.eval_ply = 2;
-    EXPECT_EQ(update_rows(s.st, pos), -1);  // plies 1 and 2 always rebuild
-    s.st.eval_ply = 3;
-    // Seven changed white squares update, eight rebuild.
-    EXPECT_EQ(update_rows(s.st, placement_position("rnbqkbnr/pppppppp/8/8/PPP5/8/4PPPP/RNBQKBNR", WHITE)), 7);
-    EXPECT_EQ(update_rows(s.st, placement_position("rnbqkbnr/pppppppp/8/8/PPPPP3/8/5PPP/RNBQKBNR", WHITE)), -1);
-    // A king crossing between the d and e files changes the mirroring.
-    EXPECT_EQ(update_rows(s.st, placement_position("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBK1BNR", WHITE)), -1);
-    EXPECT_EQ(update_rows(s.st, placement_position("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQ1KNR", WHITE)), 3);
-    EXPECT_EQ(update_rows(s.st, placement_position("rnbk1bnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR", WHITE)), -1);
-    // Leaving the input bucket of much material rebuilds.
-    s.eval(placement_position("r3k3/8/8/8/8/8/8/R2QK3", WHITE));  // 15 units for white: bucket 0
-    EXPECT_EQ(update_rows(s.st, placement_position("r3k3/8/8/8/8/8/8/R3K3", WHITE)), -1);  // 5 units
-    EXPECT_EQ(update_rows(s.st, placement_position("r3k3/8/8/8/8/8/8/R1Q1K3", WHITE)), 2);
+    ASSERT_NO_FATAL_FAILURE(walk(network.header, seed, 1000, false));
 }
 
 TEST(NnInfer, BucketsAtTheirBoundaries) {
     NetworkHeader h = shaped_header(16, 0, 0);
     NNState st{};
     auto view_of = [&](const char* placement) {
-        const Position pos = placement_position(placement, WHITE);
+        const Position pos = position_of(std::string(placement) + " w - -");
         nn_count_material(st, pos);
         return nn_feature_view(h, pos, st.mat_white, st.mat_black);
     };
     auto buckets = [&](const char* placement) {
-        FeatureView v = view_of(placement);
+        const FeatureView v = view_of(placement);
         return std::pair{int(v.bucket_white), int(v.bucket_black)};
     };
     // version 806: the larger side's units below 10 select 768 for both views;
@@ -150,58 +115,37 @@ TEST(NnInfer, BucketsAtTheirBoundaries) {
     const int outputs[][5] = {{6, 0, 0, 12, 5},  {6, 32, 32, 16, 0}, {6, 10, 5, 0, 3},  {6, 10, 4, 0, 4},
                               {8, 32, 32, 16, 7}, {8, 0, 0, 6, 0},   {8, 0, 0, 2, 0},   {8, 10, 10, 11, 3},
                               {8, 10, 10, 10, 2}, {7, 32, 32, 16, 0}};
-    for (auto [mode, w, b, pawns, bucket] : outputs) EXPECT_EQ(nn_output_bucket(mode, w, b, pawns), bucket) << mode << " " << w << " " << b << " " << pawns;
+    for (auto [mode, w, b, pawns, bucket] : outputs)
+        EXPECT_EQ(nn_output_bucket(mode, w, b, pawns), bucket) << mode << " " << w << " " << b << " " << pawns;
 }
 
-TEST(NnInfer, ScoresAreClampedToThreeThousand) {
+// Scores are clamped to 3000; buffers follow the loaded network's sizes;
+// accumulators of an earlier network are never reused; without weights there
+// is no evaluation; the trained network knows that a queen is a lot.
+TEST(NnInfer, ClampNetworkChangesAndTheEmbeddedNetwork) {
+    const Position start = position_of(START_FEN);
+    State s;
     install_random_network(shaped_header(32, 0, 0), 5, 1024, 30000);
     for (int16_t* out : {network.outputs[OUT_OWN], network.outputs[OUT_OTHER]})
         for (int i = 0; i < 8 * 32; i++) out[i] = 1024;
-    State s;
-    EXPECT_EQ(std::abs(s.eval(placement_position(START, WHITE), 1)), 3000);
+    EXPECT_EQ(std::abs(s.eval(start, 1)), 3000);
     EXPECT_GT(std::abs(s.st.raw_output) * 200, 3000.5f);
-}
-
-// Buffers follow the loaded network's sizes; accumulators of an earlier
-// network are never reused; without weights there is no evaluation.
-TEST(NnInfer, StateFollowsNewlyLoadedNetworks) {
-    const Position pos = placement_position(START, WHITE);
-    State s;
-    install_random_network(shaped_header(32, 0, 0), 1);
-    s.eval(pos);
     const void* before = s.st.memory;
-    install_random_network(shaped_header(32, 0, 0), 2);  // same sizes, other weights
-    EXPECT_EQ(s.eval(pos), reference_evaluate(pos));
-    EXPECT_EQ(s.st.memory, before);
-    install_random_network(shaped_header(512, 6, 20), 3);
-    EXPECT_EQ(s.eval(pos), reference_evaluate(pos));
-    EXPECT_EQ(s.st.sizes[SIZE_HIDDEN], 20);
-    install_random_network(shaped_header(16, 0, 0), 4);
-    EXPECT_EQ(s.eval(pos), reference_evaluate(pos));
+    for (auto [shape, seed] : {std::pair{shaped_header(32, 0, 0), 2}, {shaped_header(512, 6, 20), 3}, {shaped_header(16, 0, 0), 4}}) {
+        install_random_network(shape, seed);
+        State fresh;
+        EXPECT_EQ(s.eval(start), fresh.eval(start)) << shape.sizes[0];
+        EXPECT_EQ(s.st.sizes[SIZE_HIDDEN], shape.sizes[SIZE_HIDDEN]);
+        if (seed == 2) EXPECT_EQ(s.st.memory, before);
+    }
     EXPECT_EQ(s.st.hidden_values, nullptr);
     network_free(network);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(s.eval(pos), -10001);
+    EXPECT_EQ(s.eval(start), -10001);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "error initializing NN!\n");
-    install_random_network(shaped_header(64, 2, 4), 2);
-    EXPECT_EQ(s.eval(pos), reference_evaluate(pos));
-}
-
-// The placeholder knows the piece values; the trained network that a queen is a
-// lot and that the start position is close to level.
-TEST(NnInfer, PlaceholderAndEmbeddedNetworksScoreMaterial) {
-    const char* queen_odds = "rnb1kbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR";
-    install_placeholder_network();
-    State s;
-    const int start = s.eval(placement_position(START, WHITE), 1);
-    EXPECT_GT(start, 0);
-    EXPECT_LT(start, 30);
-    const int queen_up = s.eval(placement_position(queen_odds, WHITE), 1);
-    EXPECT_GT(queen_up, 850);
-    EXPECT_LT(queen_up, 1100);
-    EXPECT_EQ(s.eval(placement_position(queen_odds, BLACK), 1), -queen_up + 2 * start);
     install_embedded_network();
-    EXPECT_LT(std::abs(s.eval(placement_position(START, WHITE), 1)), 80);
-    EXPECT_GT(s.eval(placement_position(queen_odds, WHITE), 1), 500);
-    EXPECT_LT(s.eval(placement_position(queen_odds, BLACK), 1), -500);
+    const char* queen_odds = "rnb1kbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR";
+    EXPECT_LT(std::abs(s.eval(start, 1)), 80);
+    EXPECT_GT(s.eval(position_of(std::string(queen_odds) + " w - -"), 1), 500);
+    EXPECT_LT(s.eval(position_of(std::string(queen_odds) + " b - -"), 1), -500);
 }

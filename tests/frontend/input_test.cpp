@@ -1,8 +1,7 @@
-// The line reader: never blocks, one line per call, every line-end form.
+// The line reader: never blocks, one line per call, every line-end form,
+// overlong lines and the end of input.
 #include <gtest/gtest.h>
 #include <unistd.h>
-
-#include <string>
 
 #include "frontend/input.h"
 
@@ -20,25 +19,18 @@ struct PipeInput {
         reset_input(0);
     }
     void write_text(const std::string& text) { ASSERT_EQ(write(fds[1], text.data(), text.size()), ssize_t(text.size())); }
-    void close_writer() {
-        close(fds[1]);
-        fds[1] = -1;
-    }
-    std::string next() {
-        char line[INPUT_CAPACITY];
-        return read_input_line(line, sizeof line) ? std::string(line) : std::string("<none>");
-    }
     // A line that is waiting may need a few calls: each call reads once.
-    std::string next_waiting() {
-        std::string line;
-        for (int i = 0; i < 20 && (line = next()) == "<none>"; i++) {}
-        return line;
+    std::string next(int tries = 1) {
+        char line[INPUT_CAPACITY];
+        for (int i = 0; i < tries; i++)
+            if (read_input_line(line, sizeof line)) return line;
+        return "<none>";
     }
 };
 
 }  // namespace
 
-TEST(InputReader, NeverBlocksAndHandsOutOneLinePerCall) {
+TEST(InputReader, OneLinePerCallWithoutBlocking) {
     PipeInput in;
     EXPECT_EQ(in.next(), "<none>");
     in.write_text("isre");
@@ -47,17 +39,13 @@ TEST(InputReader, NeverBlocksAndHandsOutOneLinePerCall) {
     in.write_text(std::string("a\0b@c\n", 6));
     for (const char* line : {"isready", "go", "stop", "quita", "b", "c", "<none>"}) EXPECT_EQ(in.next(), line);
     EXPECT_FALSE(input_exhausted());
-}
-
-TEST(InputReader, OverlongLinesAndTheEndOfInput) {
-    PipeInput in;
     in.write_text(std::string(20000, 'x') + "\nisready\nposition startpos");
-    const std::string first = in.next_waiting();
-    EXPECT_EQ(first, std::string(INPUT_CAPACITY - 1, 'x'));
-    const std::string second = in.next_waiting();
+    EXPECT_EQ(in.next(20), std::string(INPUT_CAPACITY - 1, 'x'));
+    const std::string second = in.next(20);
     EXPECT_EQ(second.size() < 20 ? second : "(long line)", "isready");
-    in.close_writer();
-    EXPECT_EQ(in.next_waiting(), "position startpos");  // the last line needs no line end
-    EXPECT_EQ(in.next_waiting(), "<none>");
+    close(in.fds[1]);
+    in.fds[1] = -1;
+    EXPECT_EQ(in.next(20), "position startpos");  // the last line needs no line end
+    EXPECT_EQ(in.next(20), "<none>");
     EXPECT_TRUE(input_exhausted());
 }

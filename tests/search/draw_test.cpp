@@ -1,10 +1,7 @@
 // Repetitions and the fifty-move rule along a game history.
-#include <gtest/gtest.h>
 
-#include "board/move.h"
-#include "board/notation.h"
 #include "search/draw.h"
-#include "search_env.h"
+#include "test_support.h"
 
 namespace {
 
@@ -18,30 +15,18 @@ void play(ThreadBoard& tb, std::initializer_list<const char*> moves) {
 
 }  // namespace
 
-TEST(DrawRules, ThreefoldNeedsTwoEarlierOccurrences) {
-    search_test_setup();
-    ThreadBoard tb;
-    init_thread_board(tb);
-    ASSERT_EQ(set_fen(tb.pos, START_FEN), 0);
-    play(tb, {"Nf3", "Nf6", "Ng1", "Ng8"});
-    EXPECT_FALSE(is_draw_by_rule(tb));          // twice
-    EXPECT_TRUE(is_repetition(tb, 0));          // inside a search, once is enough
-    play(tb, {"Nf3", "Nf6", "Ng1", "Ng8"});
-    EXPECT_TRUE(is_draw_by_rule(tb));           // three times
-    play(tb, {"e4"});                           // an irreversible move ends the chance
-    EXPECT_FALSE(is_draw_by_rule(tb));
-}
-
-TEST(DrawRules, FiftyMoveCounterBounds) {
-    search_test_setup();
-    ThreadBoard tb;
-    init_thread_board(tb);
-    ASSERT_EQ(set_fen(tb.pos, "8/8/8/4k3/8/8/8/R3K3 w - - 99 80"), 0);
-    EXPECT_FALSE(is_draw_by_rule(tb));
-    play(tb, {"Ra2"});
-    EXPECT_TRUE(is_draw_by_rule(tb));
-    ASSERT_EQ(set_fen(tb.pos, "8/8/8/4k3/8/8/8/R3K3 w - - 3 80"), 0);
-    EXPECT_FALSE(is_draw_by_rule(tb));
+TEST(DrawRules, RepetitionsAndTheFiftyMoveCounter) {
+    auto tb = board_from(START_FEN);
+    play(*tb, {"Nf3", "Nf6", "Ng1", "Ng8"});
+    EXPECT_FALSE(is_draw_by_rule(*tb));  // twice
+    EXPECT_TRUE(is_repetition(*tb, 0));  // inside a search, once is enough
+    play(*tb, {"Nf3", "Nf6", "Ng1", "Ng8"});
+    EXPECT_TRUE(is_draw_by_rule(*tb));   // three times
+    play(*tb, {"e4"});                   // an irreversible move ends the chance
+    EXPECT_FALSE(is_draw_by_rule(*tb));
+    for (auto [fen, drawn] : {std::pair{"8/8/8/4k3/8/8/8/R3K3 w - - 99 80", false}, {"8/8/8/4k3/8/8/8/R3K3 b - - 100 80", true},
+                              {"8/8/8/4k3/8/8/8/R3K3 w - - 3 80", false}})
+        EXPECT_EQ(is_draw_by_rule(*board_from(fen)), drawn) << fen;
 }
 
 // White shuffles the rook, Black's king walks a triangle, and White passes
@@ -49,18 +34,15 @@ TEST(DrawRules, FiftyMoveCounterBounds) {
 // the null move, which the walk does not cross. Recorded as a real move
 // instead, the same history is a repetition.
 TEST(DrawRules, NullMoveEndsTheWalk) {
-    search_test_setup();
-    ThreadBoard tb;
-    init_thread_board(tb);
-    ASSERT_EQ(set_fen(tb.pos, "4k3/8/8/8/8/8/8/R3K3 w - - 10 40"), 0);
-    play(tb, {"Ra2", "Kd8", "Ra1", "Kd7"});
-    make_null_move(tb.pos);
+    auto tb = board_from("4k3/8/8/8/8/8/8/R3K3 w - - 10 40");
+    play(*tb, {"Ra2", "Kd8", "Ra1", "Kd7"});
+    make_null_move(tb->pos);
     Move back;
-    ASSERT_EQ(parse_move(tb, "Ke8", back), 1);
-    make_move(tb.pos, back);
-    ASSERT_EQ(tb.histIndex, 6);
-    EXPECT_EQ(tb.history[0].key, tb.pos.key);
-    EXPECT_FALSE(is_repetition(tb, 0));
-    tb.history[4].move = make_move_code(4, 5);  // as if Ke1-f1 had been played from there
-    EXPECT_TRUE(is_repetition(tb, 0));
+    ASSERT_EQ(parse_move(*tb, "Ke8", back), 1);
+    make_move(tb->pos, back);
+    ASSERT_EQ(tb->histIndex, 6);
+    EXPECT_EQ(tb->history[0].key, tb->pos.key);
+    EXPECT_FALSE(is_repetition(*tb, 0));
+    tb->history[4].move = make_move_code(4, 5);  // as if Ke1-f1 had been played from there
+    EXPECT_TRUE(is_repetition(*tb, 0));
 }

@@ -1,43 +1,27 @@
-// Forced mates, mated and stalemated roots, and the draw rules, through the real engine.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
+// Forced mates, mated and stalemated roots, the draw rules and "go mate",
+// through the real engine.
 
 #include "test_support.h"
 
 namespace {
 
 struct Answer {
-    std::string last_info, bestmove;
+    std::string score, bestmove;  // of the last info line with a score: "mate 2", "cp 35"
 };
 
 Answer search(EngineProcess& engine, const std::string& position, const std::string& go) {
-    engine.send_line(position);
-    engine.send_line(go);
-    std::vector<std::string> seen;
     Answer a;
-    EXPECT_TRUE(engine.wait_for("bestmove", &seen, 60000)) << position;
-    for (const std::string& line : seen)
-        if (line.find(" score ") != std::string::npos) a.last_info = line;
-    if (!seen.empty()) a.bestmove = seen.back();
+    for (const std::string& line : engine.ask(position + "\n" + go)) {
+        if (const size_t at = line.find(" score "); at != std::string::npos) a.score = line.substr(at + 7, line.find(" time ") - at - 7);
+        a.bestmove = line;
+    }
     return a;
-}
-
-std::string score_of(const std::string& info) {
-    size_t at = info.find(" score ");
-    if (at == std::string::npos) return "";
-    size_t end = info.find(" time ", at);
-    return info.substr(at + 7, end - at - 7);
 }
 
 }  // namespace
 
-TEST(Mates, ForcedMatesInOneToFiveAreScoredExactly) {
-    struct Case {
-        const char* fen;
-        int moves;
-    } cases[] = {
+TEST(Mates, ForcedMatesDrawsAndRootsWithoutMoves) {
+    const struct { const char* fen; int moves; } mates[] = {
         {"k7/8/1K6/8/8/8/8/7R w - -", 1},
         {"k7/8/2K5/8/8/8/8/7R w - -", 2},
         {"2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - -", 2},
@@ -50,53 +34,33 @@ TEST(Mates, ForcedMatesInOneToFiveAreScoredExactly) {
         {"2r1kb1r/pp3ppp/2n1b3/1q1N2B1/1P2Q3/8/P4PPP/3RK1NR w Kk -", 5},
     };
     EngineProcess engine;
-    for (const Case& c : cases) {
-        engine.send_line("ucinewgame");
-        Answer a = search(engine, std::string("position fen ") + c.fen, "go depth " + std::to_string(2 * c.moves + 6));
-        EXPECT_EQ(score_of(a.last_info), "mate " + std::to_string(c.moves)) << c.fen << "\n" << a.last_info;
+    for (const auto& m : mates) {
+        const Answer a = search(engine, std::string("ucinewgame\nposition fen ") + m.fen, "go depth " + std::to_string(2 * m.moves + 6));
+        EXPECT_EQ(a.score, "mate " + std::to_string(m.moves)) << m.fen;
     }
-    Answer one = search(engine, "position fen k7/8/1K6/8/8/8/8/7R w - -", "go depth 4");
-    EXPECT_EQ(one.bestmove, "bestmove h1h8");
-}
-
-TEST(Mates, MatedAndStalematedRootsAnswerNull) {
-    EngineProcess engine;
-    // Fool's mate: white is mated.
-    Answer mated = search(engine, "position startpos moves f2f3 e7e5 g2g4 d8h4", "go depth 5");
-    EXPECT_EQ(mated.bestmove, "bestmove null");
-    Answer stalemate = search(engine, "position fen 7k/5Q2/6K1/8/8/8/8/8 b - -", "go depth 5");
-    EXPECT_EQ(stalemate.bestmove, "bestmove null");
-}
-
-TEST(Mates, MatingSideAvoidsTheFiftyMoveDraw) {
-    EngineProcess engine;
-    // One quiet move from the fifty-move draw: only a capture, a pawn move or mate would count.
-    Answer drawn = search(engine, "position fen 8/8/8/4k3/8/8/8/R3K3 w - - 99 80", "go depth 6");
-    EXPECT_EQ(score_of(drawn.last_info), "cp 0") << drawn.last_info;
-    Answer winning = search(engine, "position fen 8/8/8/4k3/8/8/8/R3K3 w - - 0 80", "go depth 6");
-    EXPECT_GT(std::stoi(score_of(winning.last_info).substr(3)), 500) << winning.last_info;
-    // At the limit a mate still counts: the rook mates on the last move.
-    Answer mate = search(engine, "position fen k7/8/1K6/8/8/8/8/7R w - - 99 80", "go depth 4");
-    EXPECT_EQ(score_of(mate.last_info), "mate 1");
-}
-
-// "go mate N" searches until it finds a mate in N or another limit ends it.
-TEST(Mates, GoMateSearchesUntilTheMateOrAnotherLimit) {
-    EngineProcess engine;
-    Answer found = search(engine, "position fen k7/8/2K5/8/8/8/8/7R w - -", "go mate 2");
-    EXPECT_EQ(found.bestmove, "bestmove c6b6 ponder a8b8");
-    EXPECT_EQ(score_of(found.last_info), "mate 2");
-    // Without a mate in reach only "stop" ends it, not the default clock.
-    engine.send_line("position startpos");
-    engine.send_line("go mate 2");
+    const struct { const char* position; const char* go; const char* score; const char* bestmove; } cases[] = {
+        {"position fen k7/8/1K6/8/8/8/8/7R w - -", "go depth 4", "mate 1", "bestmove h1h8"},
+        {"position startpos moves f2f3 e7e5 g2g4 d8h4", "go depth 5", nullptr, "bestmove null"},  // mated
+        {"position fen 7k/5Q2/6K1/8/8/8/8/8 b - -", "go depth 5", nullptr, "bestmove null"},  // stalemate
+        // One quiet move from the fifty-move draw: only a capture, a pawn move or mate would count.
+        {"position fen 8/8/8/4k3/8/8/8/R3K3 w - - 99 80", "go depth 6", "cp 0", nullptr},
+        {"position fen k7/8/1K6/8/8/8/8/7R w - - 99 80", "go depth 4", "mate 1", nullptr},  // mate still counts
+        // "go mate N" searches until it finds a mate in N or another limit ends it.
+        {"position fen k7/8/2K5/8/8/8/8/7R w - -", "go mate 2", "mate 2", "bestmove c6b6 ponder a8b8"},
+    };
+    for (const auto& c : cases) {
+        const Answer a = search(engine, c.position, c.go);
+        if (c.bestmove) EXPECT_EQ(a.bestmove, c.bestmove) << c.position;
+        if (c.score) EXPECT_EQ(a.score, c.score) << c.position;
+    }
+    EXPECT_GT(std::stoi(search(engine, "position fen 8/8/8/4k3/8/8/8/R3K3 w - - 0 80", "go depth 6").score.substr(3)), 500);
+    // Without a mate in reach only "stop" ends "go mate", not the default clock; a depth limit does.
+    engine.send_line("position startpos\ngo mate 2");
     EXPECT_FALSE(engine.wait_for("bestmove", nullptr, 1500));
-    engine.send_line("stop");
-    EXPECT_TRUE(engine.wait_for("bestmove", nullptr, 2000));
-    // With a depth limit the depth ends it.
-    Answer limited = search(engine, "position startpos", "go mate 3 depth 4");
-    EXPECT_NE(limited.last_info.find("info depth 4 "), std::string::npos) << limited.last_info;
+    engine.ask("stop");
+    EXPECT_TRUE(contains(engine.ask("go mate 3 depth 4").rbegin()[1], "info depth 4 "));
     // A script that ends its input after the request still gets the answer.
     std::string out;
     EXPECT_EQ(run_engine({"-quiet"}, "position fen k7/8/2K5/8/8/8/8/7R w - -\ngo mate 2\n", out), 0);
-    EXPECT_NE(out.find("bestmove c6b6"), std::string::npos) << out;
+    EXPECT_TRUE(contains(out, "bestmove c6b6")) << out;
 }

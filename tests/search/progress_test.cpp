@@ -1,12 +1,14 @@
 // The search's progress: time allocation for each kind of clock with the
-// adjustments for the state of the search, the format of the info lines
-// (values worked out by hand), and the counters summed over the threads.
+// adjustments for the state of the search, the speed an Elo stands for, the
+// format of the info lines (values worked out by hand), and the counters
+// summed over the threads.
 #include <gtest/gtest.h>
 
 #include "core/clock.h"
 #include "search/game.h"
 #include "search/output.h"
 #include "search/state.h"
+#include "search/strength.h"
 #include "search/thread.h"
 #include "search/timeman.h"
 #include "search_env.h"
@@ -144,6 +146,22 @@ TEST(TimeAllocation, StopRules) {
     EXPECT_EQ(search_state.stop_flag.load(), 0);
     fixed.target_at(2);
     EXPECT_NE(search_state.stop_flag.load(), 0);
+}
+
+TEST(Strength, EloTargetsFollowTheRatingCurve) {
+    search_test_setup();
+    options.limit_strength = 1;
+    // Elo, machine speed -> target speed (0: the machine is not clearly faster and runs free)
+    for (auto [elo, calibration, target] : {std::tuple{1500, 2e6f, 15.7f}, {2500, 2e6f, 2500.0f}, {3300, 2e6f, 649000.0f},
+                                           {3300, 5e5f, 0.0f}}) {
+        options.uci_elo = int16_t(elo);
+        options.calibration_nps = calibration;
+        setup_throttle();
+        EXPECT_NEAR(search_state.throttle ? search_state.target_nps : 0, target, target / 200 + 0.2f) << elo;
+    }
+    options.limit_strength = 0;
+    setup_throttle();
+    EXPECT_EQ(search_state.throttle, 0);
 }
 
 TEST(InfoLines, ScoresNpsHashfullAndMultiPv) {

@@ -1,7 +1,5 @@
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -9,17 +7,35 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <fstream>
-#include <memory>
 #include <random>
-#include <sstream>
 
 #include "board/attacks.h"
 #include "board/keys.h"
-#include "board/move.h"
 #include "board/movegen.h"
-#include "board/thread_board.h"
+#include "core/settings.h"
+#include "eval/params.h"
+
+namespace {
+
+struct EngineTables : testing::Environment {
+    void SetUp() override {
+        set_default_options();
+        init_tables();
+        init_kpk_table();
+        init_keys();
+        init_eval_params();
+        load_param_text(default_param_text);
+    }
+};
+[[maybe_unused]] testing::Environment* const engine_tables = testing::AddGlobalTestEnvironment(new EngineTables);
+
+using Clock = std::chrono::steady_clock;
+int ms_left(Clock::time_point deadline) {
+    return int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+}
+
+}  // namespace
 
 std::string shared_path(const std::string& relative) { return std::string(QUOX_SHARED_DIR) + "/" + relative; }
 std::string engine_binary() { return QUOX_BINARY; }
@@ -27,9 +43,7 @@ std::string train_binary() { return QUOX_TRAIN_BINARY; }
 
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::vector<std::string> read_lines(const std::string& path) {
@@ -40,9 +54,7 @@ std::vector<std::string> read_lines(const std::string& path) {
 }
 
 bool write_file(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    return bool(out);
+    return bool(std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes);
 }
 
 std::string make_scratch_dir(const std::string& tag) {
@@ -50,6 +62,45 @@ std::string make_scratch_dir(const std::string& tag) {
     const char* made = mkdtemp(pattern.data());
     EXPECT_NE(made, nullptr);
     return made ? std::string(made) : std::string("/tmp");
+}
+
+std::unique_ptr<ThreadBoard> board_from(const std::string& fen) {
+    auto tb = std::make_unique<ThreadBoard>();
+    init_thread_board(*tb);
+    EXPECT_EQ(set_fen(tb->pos, fen.c_str()), 0) << fen;
+    return tb;
+}
+
+std::vector<Move> legal_moves(ThreadBoard& tb) {
+    gen_all(tb.pos);
+    std::vector<Move> moves;
+    for (const MoveEntry* e = tb.current_ply().moves; e < tb.current_ply().listEnd; e++)
+        if (is_legal(tb.pos, tb.pos.side, e->move)) moves.push_back(e->move);
+    return moves;
+}
+
+std::vector<std::string> random_game_fens(uint64_t seed, int games, int plies) {
+    static const char* const STARTS[] = {
+        START_FEN,
+        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
+        "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6",
+        "r3k3/1p6/8/8/8/8/6P1/4K2R b Kq -",
+    };
+    std::mt19937_64 rng(seed);
+    std::vector<std::string> fens;
+    char fen[100];
+    for (int g = 0; g < games; g++) {
+        auto tb = board_from(STARTS[g % 4]);
+        for (int ply = 0; ply < plies; ply++) {
+            write_fen(tb->pos, fen, 0);
+            fens.push_back(fen);
+            tb->plyIndex = 1;
+            const std::vector<Move> legal = legal_moves(*tb);
+            if (legal.empty() || tb->pos.fifty >= 100) break;
+            make_game_move(*tb, legal[rng() % legal.size()]);
+        }
+    }
+    return fens;
 }
 
 EngineProcess::EngineProcess(const std::vector<std::string>& args, const std::string& workdir,
@@ -64,10 +115,9 @@ EngineProcess::EngineProcess(const std::vector<std::string>& args, const std::st
         close(to_child[1]);
         close(from_child[0]);
         if (!workdir.empty() && chdir(workdir.c_str()) != 0) _exit(127);
-        std::vector<char*> argv;
         std::string binary = program.empty() ? engine_binary() : program;
-        argv.push_back(binary.data());
         std::vector<std::string> copy = args;
+        std::vector<char*> argv = {binary.data()};
         for (auto& a : copy) argv.push_back(a.data());
         argv.push_back(nullptr);
         execv(binary.c_str(), argv.data());
@@ -89,9 +139,7 @@ EngineProcess::~EngineProcess() {
 }
 
 void EngineProcess::send(const std::string& text) {
-    if (in_fd_ < 0) return;
-    size_t done = 0;
-    while (done < text.size()) {
+    for (size_t done = 0; in_fd_ >= 0 && done < text.size();) {
         ssize_t n = write(in_fd_, text.data() + done, text.size() - done);
         if (n <= 0) return;
         done += size_t(n);
@@ -104,25 +152,16 @@ void EngineProcess::close_input() {
 }
 
 bool EngineProcess::read_line(std::string& line, int timeout_ms) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     while (true) {
         size_t nl = buffer_.find('\n');
-        if (nl != std::string::npos) {
+        if (nl != std::string::npos || (eof_ && !buffer_.empty())) {
             line = buffer_.substr(0, nl);
-            buffer_.erase(0, nl + 1);
+            buffer_.erase(0, nl == std::string::npos ? nl : nl + 1);
             return true;
         }
-        if (eof_) {
-            if (buffer_.empty()) return false;
-            line = buffer_;
-            buffer_.clear();
-            return true;
-        }
-        int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
-                           .count());
-        if (left <= 0) return false;
         pollfd p{out_fd_, POLLIN, 0};
-        if (poll(&p, 1, left) <= 0) return false;
+        if (eof_ || ms_left(deadline) <= 0 || poll(&p, 1, ms_left(deadline)) <= 0) return false;
         char chunk[65536];
         ssize_t n = read(out_fd_, chunk, sizeof chunk);
         if (n <= 0)
@@ -133,39 +172,38 @@ bool EngineProcess::read_line(std::string& line, int timeout_ms) {
 }
 
 bool EngineProcess::wait_for(const std::string& prefix, std::vector<std::string>* seen, int timeout_ms) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    std::string line;
-    while (true) {
-        int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
-                           .count());
-        if (left <= 0 || !read_line(line, left)) return false;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (std::string line; ms_left(deadline) > 0 && read_line(line, ms_left(deadline));) {
         if (seen) seen->push_back(line);
         if (line.compare(0, prefix.size(), prefix) == 0) return true;
     }
+    return false;
+}
+
+std::vector<std::string> EngineProcess::ask(const std::string& lines, const std::string& until, int timeout_ms) {
+    send(lines.empty() || lines.back() == '\n' ? lines : lines + "\n");
+    std::vector<std::string> seen;
+    EXPECT_TRUE(wait_for(until, &seen, timeout_ms)) << "no line starting with '" << until << "' after " << lines;
+    return seen;
 }
 
 int EngineProcess::poll_exit() {
-    if (exit_code_ != -2 || pid_ <= 0) return exit_code_;
     int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_)
+    if (exit_code_ == -2 && pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_)
         exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return exit_code_;
 }
 
 int EngineProcess::wait_exit(int timeout_ms) {
-    if (exit_code_ != -2) return exit_code_;
     close_input();
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (std::chrono::steady_clock::now() < deadline) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (std::string line; ms_left(deadline) > 0;) {
         if (poll_exit() != -2) return exit_code_;
-        // Keep draining output so the child never blocks on a full pipe.
-        std::string line;
-        read_line(line, 10);
+        read_line(line, 10);  // keeps draining output so the child never blocks on a full pipe
     }
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
-    exit_code_ = -1;
-    return -1;
+    return exit_code_ = -1;
 }
 
 int run_engine(const std::vector<std::string>& args, const std::string& input, std::string& output,
@@ -174,49 +212,20 @@ int run_engine(const std::vector<std::string>& args, const std::string& input, s
     engine.send(input);
     engine.close_input();
     output.clear();
-    std::string line;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (!engine.read_line(line, 200)) {
-            int code = engine.poll_exit();
-            if (code != -2) {
-                while (engine.read_line(line, 100)) output += line + "\n";
-                return code;
-            }
-            continue;
-        }
-        output += line + "\n";
-    }
+    for (std::string line; engine.read_line(line, timeout_ms);) output += line + "\n";
     return engine.wait_exit(1000);
 }
 
-std::vector<std::string> random_game_fens(uint64_t seed, int games, int plies) {
-    static const bool tables = (init_tables(), init_kpk_table(), init_keys(), true);
-    (void)tables;
-    static const char* const STARTS[] = {
-        START_FEN,
-        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
-        "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6",
-        "r3k3/1p6/8/8/8/8/6P1/4K2R b Kq -",
-    };
-    std::mt19937_64 rng(seed);
-    auto tb = std::make_unique<ThreadBoard>();
-    init_thread_board(*tb);
-    std::vector<std::string> fens;
-    char fen[100];
-    for (int g = 0; g < games; g++) {
-        set_fen(tb->pos, STARTS[g % 4]);
-        for (int ply = 0; ply < plies; ply++) {
-            write_fen(tb->pos, fen, 0);
-            fens.push_back(fen);
-            tb->plyIndex = 1;
-            gen_all(tb->pos);
-            std::vector<Move> legal;
-            for (MoveEntry* e = tb->ply[1].moves; e < tb->ply[1].listEnd; e++)
-                if (is_legal(tb->pos, tb->pos.side, e->move)) legal.push_back(e->move);
-            if (legal.empty() || tb->pos.fifty >= 100) break;
-            make_game_move(*tb, legal[rng() % legal.size()]);
-        }
-    }
-    return fens;
+std::string run_tool(const std::vector<std::string>& args, const std::string& workdir) {
+    std::string out;
+    EXPECT_EQ(run_engine(args, "", out, workdir), 0) << args[0] << "\n" << out;
+    return out;
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::string line_starting(const std::vector<std::string>& lines, const std::string& prefix) {
+    for (const std::string& line : lines)
+        if (line.rfind(prefix, 0) == 0) return line;
+    return "";
 }

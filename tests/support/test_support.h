@@ -1,24 +1,44 @@
-// Helpers shared by the test suites: paths to the data and the engine binary,
-// and EngineProcess, which runs the real binary behind pipes.
+// Helpers shared by the test suites: paths to the data and the binaries,
+// files, positions, and EngineProcess, which runs the real binary behind pipes.
+// Every test binary builds the board tables and keys, loads the default
+// parameters and resets the settings before its first test.
 #pragma once
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <cstdint>
-
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "board/attacks.h"
+#include "board/move.h"
+#include "board/movegen.h"
+#include "board/notation.h"
+#include "board/thread_board.h"
+#include "core/settings.h"
 
 std::string shared_path(const std::string& relative);  // ../shared/<relative>
 std::string engine_binary();
 std::string train_binary();  // the train build (make train), built with the tests
 
-// Reads a whole text file (empty when missing).
-std::string read_file(const std::string& path);
+std::string read_file(const std::string& path);  // empty when missing
 std::vector<std::string> read_lines(const std::string& path);
-// Writes bytes to a file (replacing it); false when it cannot be written.
-bool write_file(const std::string& path, const std::string& bytes);
-// A new empty directory /tmp/quox-<tag>-XXXXXX.
-std::string make_scratch_dir(const std::string& tag);
+bool write_file(const std::string& path, const std::string& bytes);  // replaces the file
+std::string make_scratch_dir(const std::string& tag);                // a new empty /tmp/quox-<tag>-XXXXXX
+
+inline int sq(const char* name) { return parse_square(name); }
+inline Bitboard bb(const char* name) { return square_bb(parse_square(name)); }
+inline Move mv(const char* from, const char* to, Move flags = 0) { return make_move_code(sq(from), sq(to), flags); }
+
+// A fresh record holding fen (the test fails when set_fen refuses it).
+std::unique_ptr<ThreadBoard> board_from(const std::string& fen);
+// The legal moves of the side to move, in generation order (uses the current ply's list).
+std::vector<Move> legal_moves(ThreadBoard& tb);
+// FENs (four fields) of every position of `games` random legal games of up to
+// `plies` plies, from the start position and, in turn, a few set-ups with
+// castling rights and en-passant chances.
+std::vector<std::string> random_game_fens(uint64_t seed, int games, int plies);
 
 // The engine as a child process: lines in, lines out, with timeouts so a
 // hanging engine fails the test instead of blocking it.
@@ -37,11 +57,14 @@ public:
     bool read_line(std::string& line, int timeout_ms = 5000);
     // Reads lines until one starts with prefix; all lines read are appended to seen.
     bool wait_for(const std::string& prefix, std::vector<std::string>* seen = nullptr, int timeout_ms = 10000);
+    // Sends the lines and returns the output up to the first line starting
+    // with `until` (the test fails when none comes).
+    std::vector<std::string> ask(const std::string& lines, const std::string& until = "bestmove",
+                                 int timeout_ms = 60000);
     // Closes stdin and waits for the exit code (-1 on timeout, then kills).
     int wait_exit(int timeout_ms = 10000);
     void close_input();
-    // Exit code if the process has ended (reaping it), else -2.
-    int poll_exit();
+    int poll_exit();  // the exit code if the process has ended (reaping it), else -2
     pid_t pid() const { return pid_; }
 
 private:
@@ -52,14 +75,14 @@ private:
     int exit_code_ = -2;
 };
 
-// FENs (four fields) of every position of `games` random legal games of up to
-// `plies` plies, from the start position and, in turn, a few set-ups with
-// castling rights and en-passant chances (board tables built on first use).
-std::vector<std::string> random_game_fens(uint64_t seed, int games, int plies);
-
 // Runs the binary with arguments and stdin text; returns exit code, fills output.
 int run_engine(const std::vector<std::string>& args, const std::string& input, std::string& output,
                const std::string& workdir = "", int timeout_ms = 60000, const std::string& binary = "");
+// The output of a run in workdir that must end with exit code 0.
+std::string run_tool(const std::vector<std::string>& args, const std::string& workdir = "");
+bool contains(const std::string& text, const std::string& part);
+// The first line starting with prefix, or "".
+std::string line_starting(const std::vector<std::string>& lines, const std::string& prefix);
 
 // Tests of response times mean nothing in a sanitizer build (several times slower).
 #ifdef QUOX_SANITIZED

@@ -6,18 +6,13 @@
 #include <algorithm>
 #include <random>
 
-#include "table_files.h"
 #include "tb_test_env.h"
 
 namespace {
 
 // A random legal position of the material, either colour holding either side.
 std::string random_position(const std::string& name, std::mt19937& rng) {
-    static ThreadBoard* record = [] {
-        auto* b = new ThreadBoard;
-        init_thread_board(*b);
-        return b;
-    }();
+    static std::unique_ptr<ThreadBoard> record = board_from(START_FEN);
     for (;;) {
         std::string board(64, '1'), fen;
         bool swap = rng() & 1, black = false;

@@ -4,21 +4,12 @@
 // collections compared with a tally of the games kept here.
 #include "tools/book_builder.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <array>
-#include <filesystem>
 #include <map>
-#include <memory>
-#include <string>
 #include <tuple>
-#include <vector>
 
-#include "board/move.h"
-#include "board/notation.h"
 #include "book/book.h"
-#include "records_helpers.h"
 #include "test_support.h"
 #include "tools/pgn.h"
 
@@ -40,17 +31,11 @@ std::string game(const std::string& result, const std::string& moves, const std:
            " " + result + "\n\n";
 }
 
-std::string repeat(int n, const std::string& text) {
-    std::string out;
-    while (n-- > 0) out += text;
-    return out;
-}
+std::string repeat(int n, const std::string& text) { return n > 0 ? text + repeat(n - 1, text) : ""; }
 
 // The key and book move of a SAN move after the moves before it.
 std::pair<uint64_t, uint16_t> book_pair(const std::vector<const char*>& before, const char* san) {
-    auto tb = std::make_unique<ThreadBoard>();
-    init_thread_board(*tb);
-    set_fen(tb->pos, START_FEN);
+    auto tb = board_from(START_FEN);
     Move m;
     for (const char* text : before) {
         EXPECT_TRUE(parse_move(*tb, text, m)) << text;
@@ -74,13 +59,10 @@ TEST(BookBuilder, WeightsFiltersAndAwkwardPgn) {
         repeat(3, game("1-0", "1.c4")) + repeat(2, game("1/2-1/2", "1. c4")) +
         repeat(2, game("0-1", "1. c4")) +  // 3 W 2 D 2 L: score 10
         repeat(5, game("*", "1. d4")) + repeat(5, game("1-0", "1. d4", "[FEN \"" + std::string(START_FEN) + "\"]\n"));
-    write_text(dir + "/games.pgn", pgn);
-    std::string out;
-    ASSERT_EQ(run_engine({"-quiet", "-mkbook", "games.pgn"}, "", out, dir), 0);
-    EXPECT_NE(out.find(" Creating file tmp_book.bin from games in games.pgn"), std::string::npos) << out;
-    EXPECT_NE(out.find("writing book file ...\nngames= 26, nmoves= 6\nbook contains 3 moves\ndone\n"),
-              std::string::npos)
-        << out;
+    write_file(dir + "/games.pgn", pgn);
+    std::string out = run_tool({"-quiet", "-mkbook", "games.pgn"}, dir);
+    EXPECT_TRUE(contains(out, " Creating file tmp_book.bin from games in games.pgn") &&
+                contains(out, "writing book file ...\nngames= 26, nmoves= 6\nbook contains 3 moves\ndone\n")) << out;
     auto [start, e4] = book_pair({}, "e4");
     auto [open, nf3] = book_pair({"e4", "e5"}, "Nf3");
     std::vector<Entry> expected = {{start, e4, 20}, {start, book_pair({}, "c4").second, 10}, {open, nf3, 20}};
@@ -89,18 +71,8 @@ TEST(BookBuilder, WeightsFiltersAndAwkwardPgn) {
     EXPECT_EQ(read_book(dir + "/tmp_book.bin"), expected);
 
     // Nothing to read: no message and no file.
-    ASSERT_EQ(run_engine({"-quiet", "-mkbook", "missing.pgn", "other.bin"}, "", out, dir), 0);
-    EXPECT_EQ(out.find("Creating"), std::string::npos) << out;
+    EXPECT_FALSE(contains(run_tool({"-quiet", "-mkbook", "missing.pgn", "other.bin"}, dir), "Creating"));
     EXPECT_TRUE(read_file(dir + "/other.bin").empty());
-}
-
-TEST(BookBuilder, EdgeFilesAreReadToTheEnd) {
-    const std::string dir = make_scratch_dir("mkbook");
-    for (const auto& entry : std::filesystem::directory_iterator(shared_path("data/pgn/edge"))) {
-        std::string out;
-        EXPECT_EQ(run_engine({"-quiet", "-mkbook", entry.path().string()}, "", out, dir), 0) << entry.path();
-        EXPECT_NE(out.find("\ndone\n"), std::string::npos) << entry.path() << out;
-    }
 }
 
 // The book of a real collection against a tally of its games kept here: the
@@ -108,13 +80,10 @@ TEST(BookBuilder, EdgeFilesAreReadToTheEnd) {
 // lost and more not lost than lost, weight 4 per win + 1 per draw - 2 per loss.
 TEST(BookBuilder, RealCollectionsGiveTheirTalliedMoves) {
     const std::string dir = make_scratch_dir("mkbook");
-    auto tb = std::make_unique<ThreadBoard>();
-    init_thread_board(*tb);
+    auto tb = board_from(START_FEN);
     for (auto [file, games] : {std::pair{"tal.pgn", 2431}, std::pair{"kasparov.pgn", 2128}}) {
         const std::string pgn = shared_path(std::string("data/pgn/") + file);
-        std::string out;
-        ASSERT_EQ(run_engine({"-quiet", "-mkbook", pgn, "real.bin"}, "", out, dir), 0);
-        EXPECT_NE(out.find("ngames= " + std::to_string(games) + ","), std::string::npos) << out;
+        EXPECT_TRUE(contains(run_tool({"-quiet", "-mkbook", pgn, "real.bin"}, dir), "ngames= " + std::to_string(games) + ","));
 
         std::map<std::pair<uint64_t, uint16_t>, std::array<int, 3>> tally;  // wins, draws, losses
         PgnReader reader;

@@ -1,16 +1,11 @@
 // EPD test-suite analysis through the real program: the summary agrees with
 // counts the test makes itself from the suites' operands and the analysis file.
-#include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <regex>
 #include <sstream>
 
 #include "../search/search_env.h"
-#include "board/move.h"
-#include "board/movegen.h"
-#include "records_helpers.h"
 #include "search/game.h"
 #include "search/state.h"
 #include "test_support.h"
@@ -25,9 +20,7 @@ std::string operand(const std::string& line, const std::string& opcode) {
 
 // Does the coordinate move ("g3g6") match a SAN move of the operand ("Ba2 Nxf7")?
 bool san_names(const std::string& fen, const std::string& move, const std::string& operand) {
-    Position pos{};
-    EXPECT_EQ(set_fen(pos, fen.c_str()), 0);
-    const char piece = " PNBRQK"[piece_type(pos.board[parse_square(move.c_str())])];
+    const char piece = " PNBRQK"[piece_type(board_from(fen)->pos.board[parse_square(move.c_str())])];
     static const std::regex san("([NBRQK]?)([a-h]?)([1-8]?)x?([a-h][1-8])");
     for (auto it = std::sregex_iterator(operand.begin(), operand.end(), san); it != std::sregex_iterator(); ++it) {
         const std::smatch& m = *it;
@@ -36,12 +29,6 @@ bool san_names(const std::string& fen, const std::string& move, const std::strin
             return true;
     }
     return false;
-}
-
-std::string run_in(const std::string& dir, const std::vector<std::string>& args) {
-    std::string out;
-    EXPECT_EQ(run_engine(args, "", out, dir), 0);
-    return out;
 }
 
 // The analysed lines as (position, coordinate move).
@@ -61,25 +48,24 @@ std::vector<std::pair<std::string, std::string>> analysed(const std::string& pat
 TEST(EpdAnalysis, SummaryAgreesWithTheSuitesAndBadLinesAreSkipped) {
     const std::string dir = make_scratch_dir("suites");
     // WAC with one to four best moves (22, 31, 33, 38, 41) and an "am" (152); STS with c0 points; no operands.
-    const std::vector<std::string> wac = read_lines(shared_path("data/suites/wac.epd")),
-                                   sts = read_lines(shared_path("data/suites/sts.epd"));
+    const std::vector<std::string> wac = read_lines(shared_path("data/suites/wac.epd")), sts = read_lines(shared_path("data/suites/sts.epd"));
     std::vector<std::string> good;
     for (int n : {1, 2, 22, 31, 33, 38, 41, 152}) good.push_back(wac.at(n - 1));
     for (int n : {1, 401, 801, 1201}) good.push_back(sts.at(n - 1));
     good.push_back("4k3/8/8/8/8/8/4P3/4K3 w - - id \"none\";");
     std::string input = "\n# comment\n short\n8/8/8/8/8/8/8/8 w - - bm Ke2;\n" + good[0] + std::string(560, ' ') + "\n";
     for (const std::string& l : good) input += l + "\n";
-    write_text(dir + "/suite.epd", input);
+    write_file(dir + "/suite.epd", input);
+    write_file(dir + "/empty.epd", "");
 
-    const std::string quiet = run_in(dir, {"-anepd", "suite.epd", "-d", "6", "-use_hce"});
+    const std::string quiet = run_tool({"-anepd", "suite.epd", "-d", "6", "-use_hce"}, dir);
     const auto lines = analysed(dir + "/analysis.epd");
     ASSERT_EQ(lines.size(), good.size());
     int correct = 0, points = 0;
     for (size_t i = 0; i < good.size(); i++) {
-        const std::string &fen = lines[i].first, &move = lines[i].second, bm = operand(good[i], "bm");
+        const std::string &fen = lines[i].first, &move = lines[i].second, bm = operand(good[i], "bm"), am = operand(good[i], "am");
         EXPECT_EQ(good[i].rfind(fen, 0), 0u) << good[i];
-        correct += bm.empty() ? operand(good[i], "am").size() && !san_names(fen, move, operand(good[i], "am"))
-                              : san_names(fen, move, bm);
+        correct += bm.empty() ? am.size() && !san_names(fen, move, am) : san_names(fen, move, bm);
         // STS lines repeat the c0 points in c8 and its moves in coordinates in c9.
         std::istringstream moves(operand(good[i], "c9") + " "), values(operand(good[i], "c8") + " ");
         moves.ignore(1), values.ignore(1);
@@ -91,43 +77,34 @@ TEST(EpdAnalysis, SummaryAgreesWithTheSuitesAndBadLinesAreSkipped) {
                                 "total time= \\d+\\.\\d\\d seconds\navg depth= \\d\\.\\d\navg nodes= \\d+\\.0\n"
                                 "node_rate= \\d+\navg bf= \\d\\.\\d\\d\nscore= " + std::to_string(points) + " / 40\n\n";
     EXPECT_TRUE(std::regex_match(quiet, std::regex("Analyzing suite.epd...\n" + summary))) << quiet;
-
     // With noise below 99999 each position shows its number, line, board and result; the search is the same.
-    const std::string verbose = run_in(dir, {"-anepd", "suite.epd", "-d", "6", "-use_hce", "-noise", "99998", "-o", "v.epd"});
+    const std::string verbose = run_tool({"-anepd", "suite.epd", "-d", "6", "-use_hce", "-noise", "99998", "-o", "v.epd"}, dir);
     EXPECT_EQ(read_file(dir + "/v.epd"), read_file(dir + "/analysis.epd"));
     for (size_t i = 0; i < good.size(); i++) {
-        EXPECT_NE(verbose.find("pos= " + std::to_string(i + 1) + "\n" + good[i] + "\n" + lines[i].first), std::string::npos);
+        EXPECT_TRUE(contains(verbose, "pos= " + std::to_string(i + 1) + "\n" + good[i] + "\n" + lines[i].first));
         EXPECT_TRUE(std::regex_search(verbose, std::regex("move= " + lines[i].second + ", time= \\d+\\.\\d{3}, score= "
                                                           "-?\\d+, nodes= \\d+, \\d+K nps\n\n")));
     }
     EXPECT_TRUE(std::regex_search(verbose, std::regex(summary + "$")));
-    write_text(dir + "/empty.epd", "");
-    EXPECT_NE(run_in(dir, {"-anepd", "empty.epd"}).find("0 / 0 correct best moves\n"), std::string::npos);
+    EXPECT_TRUE(contains(run_tool({"-anepd", "empty.epd"}, dir), "0 / 0 correct best moves\n"));
 }
 
 TEST(EpdAnalysis, BookCandidatesAreLegalPositionsOneMoveAway) {
     const std::string dir = make_scratch_dir("mkbook2");
     const std::vector<std::string> inputs = {START_FEN, "r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -"};
-    write_text(dir + "/open.epd", inputs[0] + " id \"a\";\n" + inputs[1] + " id \"b\";\n");
-    run_in(dir, {"-mkbook2", "open.epd", "-mpv", "3", "-d", "6", "-use_hce"});
+    write_file(dir + "/open.epd", inputs[0] + " id \"a\";\n" + inputs[1] + " id \"b\";\n");
+    run_tool({"-mkbook2", "open.epd", "-mpv", "3", "-d", "6", "-use_hce"}, dir);
     EXPECT_EQ(analysed(dir + "/junk.epd").size(), inputs.size());
-
-    ThreadBoard& tb = game;
-    init_thread_board(tb);
-    auto one_move_from = [&](const std::string& from, const std::string& to) {
-        EXPECT_EQ(set_fen(tb.pos, from.c_str()), 0);
-        tb.plyIndex = 1;
-        gen_all(tb.pos);
-        bool found = false;
-        for (MoveEntry* e = tb.ply[1].moves; e < tb.ply[1].listEnd; e++) {
+    auto one_move_from = [](const std::string& from, const std::string& to) {
+        auto tb = board_from(from);
+        for (Move m : legal_moves(*tb)) {
             char fen[100];
-            if (!is_legal(tb.pos, tb.pos.side, e->move)) continue;
-            make_move(tb.pos, e->move);
-            write_fen(tb.pos, fen, 0);
-            unmake_move(tb.pos);
-            found |= to == fen;
+            make_move(tb->pos, m);
+            write_fen(tb->pos, fen, 0);
+            unmake_move(tb->pos);
+            if (to == fen) return true;
         }
-        return found;
+        return false;
     };
     size_t input = 0;  // candidates come in input order
     std::vector<int> per_input(inputs.size(), 0);
@@ -148,7 +125,7 @@ TEST(EpdAnalysis, ShallowRunsGoWithoutTheTable) {
     char here[4096];
     ASSERT_NE(getcwd(here, sizeof here), nullptr);
     ASSERT_EQ(chdir(make_scratch_dir("shallow").c_str()), 0);  // for "analysis.epd" and "tmp_0.epd"
-    write_text("one.epd", "r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - bm Bb5;\n");
+    write_file("one.epd", "r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - bm Bb5;\n");
     copy_text(options.epd_input, "one.epd");
     for (int depth : {3, 4}) {
         options.depth_limit = int16_t(depth);

@@ -1,37 +1,25 @@
 // The training-data tools that search, count and prune, through the real
 // program: re-scored positions, the material and correction reports, and a
 // pruned network that still evaluates like the wide one it came from.
-#include <gtest/gtest.h>
 
-#include <cmath>
 #include <regex>
 
-#include "board/movegen.h"
-#include "core/settings.h"
 #include "eval/nn/infer.h"
 #include "eval/nn/network_file.h"
 #include "records_helpers.h"
 #include "search/rating.h"
-#include "test_support.h"
 
 namespace {
 
-std::string run_in(const std::string& dir, const std::vector<std::string>& args) {
-    std::string out;
-    EXPECT_EQ(run_engine(args, "", out, dir), 0);
-    return out;
-}
-
 std::vector<int> evaluations(const std::string& net, const std::vector<std::string>& fens) {
     copy_text(options.nn_file, net.c_str());
+    options.noise = 99999;
     load_network();
     NNState st{};
     std::vector<int> scores;
     for (const std::string& fen : fens) {
-        Position pos{};
-        set_fen(pos, fen.c_str());
         st.eval_ply = 0;
-        scores.push_back(nn_evaluate(st, pos));
+        scores.push_back(nn_evaluate(st, board_from(fen)->pos));
     }
     nn_state_free(st);
     return scores;
@@ -47,11 +35,10 @@ TEST(TrainReports, RescoredPositionsFollowTheirLineAndReadBackAsRecords) {
     const std::vector<std::string> fens = random_game_fens(3, 3, 24);
     for (size_t i = 0; i < fens.size(); i++)  // ce 11, 22, 33 ... tells the sources apart
         input += fens[i] + " ce " + std::to_string(11 * (i + 1)) + (i % 2 ? "; gr 1.0;\n" : ";\n");
-    write_text(dir + "/in.epd", input);
-    const std::string out = run_in(dir, {"-quiet", "-scoretraindata", "in.epd", "-o", "out.epd", "-d", "4", "-use_hce"});
+    write_file(dir + "/in.epd", input);
     // The switch points SyzygyPath at a folder this machine does not have.
-    EXPECT_EQ(out, "info string Found 0 WDL, 0 DTM and 0 DTZ tablebase files. Largest 0-men\nnot a position ce 5;\n");
-
+    EXPECT_EQ(run_tool({"-quiet", "-scoretraindata", "in.epd", "-o", "out.epd", "-d", "4", "-use_hce"}, dir),
+              "info string Found 0 WDL, 0 DTM and 0 DTZ tablebase files. Largest 0-men\nnot a position ce 5;\n");
     const std::vector<std::string> lines = read_lines(dir + "/out.epd");
     ASSERT_GT(lines.size(), fens.size() / 4);
     int readable = 0;  // what -epd2bin keeps: scores that agree with the result
@@ -59,23 +46,23 @@ TEST(TrainReports, RescoredPositionsFollowTheirLineAndReadBackAsRecords) {
     for (const std::string& line : lines) {
         std::smatch m;
         ASSERT_TRUE(std::regex_match(line, m, line_re)) << line;
-        Position pos{};
-        EXPECT_EQ(set_fen(pos, m[1].str().c_str()), 0) << line;
-        EXPECT_FALSE(is_attacked(pos, pos.kingSq[pos.side], pos.side ^ 1)) << line;
+        auto tb = board_from(m[1].str());
+        EXPECT_FALSE(is_attacked(tb->pos, tb->pos.kingSq[tb->pos.side], tb->pos.side ^ 1)) << line;
         ASSERT_EQ(m[3].matched, m[6].matched) << line;
-        readable += !m[6].matched;
-        if (!m[6].matched) continue;
+        if (!m[6].matched) {
+            readable++;
+            continue;
+        }
         const int ce = std::stoi(m[4]);
         const size_t source = size_t(std::abs(ce) / 11 - 1);
         ASSERT_TRUE(source < fens.size() && source % 2 == 1) << line;
         // An even number of plies played out leaves all as it was; an odd one turns everything.
-        const bool same_side = fens[source].find(m[2] == "w" ? " w " : " b ") != std::string::npos;
+        const bool same_side = contains(fens[source], m[2] == "w" ? " w " : " b ");
         EXPECT_TRUE(same_side == (ce > 0) && same_side == (m[7] == "1")) << line;
         const float p = win_probability(std::stof(m[5]));
         readable += m[7] == "1" ? p >= 0.2f : p <= 0.8f;
     }
-    EXPECT_NE(run_in(dir, {"-quiet", "-epd2bin", "out.epd"}).find("stored " + std::to_string(readable) + " positions"),
-              std::string::npos);
+    EXPECT_TRUE(contains(run_tool({"-quiet", "-epd2bin", "out.epd"}, dir), "stored " + std::to_string(readable) + " positions"));
 }
 
 TEST(TrainReports, MaterialAndCorrectionReports) {
@@ -91,16 +78,15 @@ TEST(TrainReports, MaterialAndCorrectionReports) {
         snprintf(line, sizeof line, "%2d.  %8d\n", units, units == 1 ? 3 : units == 10 ? 1 : 0);
         expected += line;
     }
-    EXPECT_EQ(run_in(dir, {"-quiet", "-tdstats", "d.bin"}), expected);
-    EXPECT_EQ(run_in(dir, {"-quiet", "-tdstats"}), "");  // the fixed training set is not here
-
+    EXPECT_EQ(run_tool({"-quiet", "-tdstats", "d.bin"}, dir), expected);
+    EXPECT_EQ(run_tool({"-quiet", "-tdstats"}, dir), "");  // the fixed training set is not here
     // Won a pawn up (bucket 101) in 64 records; lost a pawn down (bucket 99) in more than the damping counts.
     records.assign(64, record_of(PAWN_UP + " w - -", 2760, 3000));
     records.insert(records.end(), 300, record_of(PAWN_UP + " b - -", -2763, -3000));
     write_records(dir + "/c.bin", records);
     expected.clear();
     for (int b = 0; b < 200; b++) expected += std::to_string(b == 101 ? 25 : b == 99 ? -100 : 0) + ", ";
-    EXPECT_EQ(run_in(dir, {"-quiet", "-gencorrhist", "c.bin"}), expected + "\n");
+    EXPECT_EQ(run_tool({"-quiet", "-gencorrhist", "c.bin"}, dir), expected + "\n");
 }
 
 TEST(TrainReports, PrunedNetworkLoadsAndEvaluatesLikeTheWideOne) {
@@ -108,9 +94,7 @@ TEST(TrainReports, PrunedNetworkLoadsAndEvaluatesLikeTheWideOne) {
     evaluations("embedded", {});
     const Network& small = network;
     const int H = small.acc_size_white(), WIDE = 1536;
-    EXPECT_EQ(run_in(dir, {"-quiet", "-prune_nn"}),
-              "the network has " + std::to_string(H) + " neurons, not more than 1408: nothing to prune\n");
-
+    EXPECT_EQ(run_tool({"-quiet", "-prune_nn"}, dir), "the network has " + std::to_string(H) + " neurons, not more than 1408: nothing to prune\n");
     // The embedded neurons spread over a wider network, between neurons that contribute nothing.
     NetworkHeader h = small.header;
     h.sizes[SIZE_ACC_WHITE] = h.sizes[SIZE_ACC_BLACK] = int16_t(WIDE);
@@ -125,20 +109,17 @@ TEST(TrainReports, PrunedNetworkLoadsAndEvaluatesLikeTheWideOne) {
     }
     ASSERT_EQ(save_network((dir + "/wide.net").c_str(), h, wide.weights), 0);
     network_free(wide);
-
     const std::vector<std::string> fens = random_game_fens(11, 8, 40);
     std::vector<PackedPosition> records;
     for (const std::string& fen : fens) records.push_back(record_of(fen, 0, 0));
     write_records(dir + "/train.bin", records);
-    write_text(dir + "/wide.cfg", "NN_File = " + dir + "/wide.net\n");
-    EXPECT_NE(run_in(dir, {"-quiet", "-cfg", "wide.cfg", "-prune_nn", "train.bin"})
-                  .find("train.bin\nCollecting stats ...\n\nWriting pruned net to pruned.bin ...\n\n"),
-              std::string::npos);
+    write_file(dir + "/wide.cfg", "NN_File = " + dir + "/wide.net\n");
+    EXPECT_TRUE(contains(run_tool({"-quiet", "-cfg", "wide.cfg", "-prune_nn", "train.bin"}, dir),
+                         "train.bin\nCollecting stats ...\n\nWriting pruned net to pruned.bin ...\n\n"));
     const std::vector<int> before = evaluations(dir + "/wide.net", fens), after = evaluations(dir + "/pruned.bin", fens);
     EXPECT_EQ(network.weight_count, h.input_buckets * 768 * 1408 + 25344);
     double total = 0;
     for (size_t i = 0; i < before.size(); i++) total += std::abs(before[i] - after[i]);
-    printf("mean absolute difference over %zu positions: %.3f cp\n", before.size(), total / double(before.size()));
     EXPECT_LT(total / double(before.size()), 0.5);
     evaluations("embedded", {});
 }

@@ -1,18 +1,23 @@
-// Shared by the network tests: positions placed piece by piece, random
-// networks of any shape, and a plain re-statement of the evaluation to hold
-// the optimised code against.
+// Shared by the evaluation tests: the hand-crafted score, colour-flipped and
+// mirrored twins of a position, random networks of any shape, and random
+// walks of piece placements.
 #pragma once
-#include <cstdint>
 #include <random>
 #include <string>
 
 #include "board/position.h"
+#include "eval/evaluate.h"
 #include "eval/nn/network.h"
 
-// The board field of a FEN with `side` to move and no castling (tables built on first use).
-Position placement_position(const char* placement, int side);
-// The same position seen in a mirror between the d and e files.
-Position mirrored_position(const Position& pos);
+// Default settings and parameters with the hand-crafted evaluation selected.
+void init_eval_tests();
+// Hand-crafted score for the side to move, outside the pawn cache.
+int hce_of(const Position& pos);
+int hce_of(const std::string& fen);
+// The placement with colours swapped and the board turned upside down
+// (flip), or seen in a mirror between the d and e files; legal or not, with
+// no castling rights or en-passant square.
+Position transformed(const Position& pos, bool flip);
 
 // A header of the default kind with other sizes.
 NetworkHeader shaped_header(int H, int M, int N, int mode = 6, int version = 806, int buckets = 2);
@@ -20,11 +25,6 @@ NetworkHeader shaped_header(int H, int M, int N, int mode = 6, int version = 806
 // (biases in [-bias_amplitude, bias_amplitude]).
 void install_random_network(const NetworkHeader& h, uint64_t seed, int amplitude = 256, int bias_amplitude = 256);
 void install_embedded_network();
-// The untrained placeholder: piece values and a few square bonuses.
-void install_placeholder_network();
-
-// The evaluation written out step by step, always from the biases.
-int reference_evaluate(const Position& pos);
 
 // A random walk of piece placements: moves, captures, promotions, king steps.
 struct PieceShuffler {
@@ -33,5 +33,3 @@ struct PieceShuffler {
     void step(Position& pos);
     int pick(int n) { return int(rng() % uint64_t(n)); }
 };
-
-std::string temp_path(const std::string& name);

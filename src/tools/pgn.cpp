@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -52,9 +53,10 @@ int comment_score(const char* comment) {
     if (before.size() < 3) return 0;
     if (before.find("-M") != std::string::npos) return -9000;
     if (before.find("+M") != std::string::npos) return 9000;
-    double pawns = strtod(before.c_str(), nullptr);
-    int score = int(pawns * 100);
-    return score < -9000 ? -9000 : score > 9000 ? 9000 : score;
+    // Clamped before the conversion: "-1e10", "inf" or "nan" have no int value.
+    double score = strtod(before.c_str(), nullptr) * 100;
+    if (std::isnan(score)) return 0;
+    return score < -9000 ? -9000 : score > 9000 ? 9000 : int(score);
 }
 
 void read_tag(PgnGame& game, char* tag) {

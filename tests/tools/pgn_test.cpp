@@ -51,6 +51,11 @@ TEST(Pgn, TokensTagsCommentScoresVariationsAndTerminations) {
     pgn_parse_game(*game, second.data());
     EXPECT_EQ(game->result, 1);
     EXPECT_EQ(moves_of(*game), "e4 e5 Nf3 Nc6 a6 exd8Q Kxd8 Qh5");
+    // Found by fuzzing: scores beyond any int, or not numbers at all.
+    std::string extreme = "[Result \"1-0\"] 1. e4 {-1e10/3} e5 {+nan/2} 2. Nf3 {+1e400/1} 1-0";
+    auto scored = std::make_unique<PgnGame>();
+    pgn_parse_game(*scored, extreme.data());
+    EXPECT_EQ(std::vector<int16_t>(scored->scores, scored->scores + 3), (std::vector<int16_t>{-9000, 0, 9000}));
     // Abandoned games are dropped but counted.
     std::string abandoned = "[Termination \"abandoned\"] 1. e4 e5 *", drawn = "[Result \"1/2-1/2\"] 1. d4 d5 1/2-1/2";
     pgn_parse_game(*game, abandoned.data());

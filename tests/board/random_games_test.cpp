@@ -49,9 +49,9 @@ void expect_fen_round_trip(const Position& pos, ThreadBoard& scratch, const char
         const Bitboard side = (right & 1) ? square_bb(king) - 1 : ~((square_bb(king) << 1) - 1);
         const bool unique = popcount(pos.pieces[c][ROOK] & rank_bb(rank_of(king)) & side) == 1;
         EXPECT_EQ(bool(back.castleRights & (1 << right)), unique) << fen;
-        if (unique) EXPECT_EQ(back.castleRook[right], pos.castleRook[right]) << fen;
+        if (unique) { EXPECT_EQ(back.castleRook[right], pos.castleRook[right]) << fen; }
     }
-    if (back.castleRights == pos.castleRights) EXPECT_EQ(back.key, pos.key) << fen;
+    if (back.castleRights == pos.castleRights) { EXPECT_EQ(back.key, pos.key) << fen; }
 }
 
 // The picker at a node below two made moves (so that the counter and follow-up

@@ -98,7 +98,7 @@ TEST(Hce, ColourFlipMirrorAndTheTraceOverRandomGames) {
             for (int c = 0; c < CAT_COUNT; c++) sum += es->hce.term_totals[side][c];
             ASSERT_EQ(sum, es->hce.total[side]) << fen;
         }
-        if (flips % 8 == 0) ASSERT_EQ(hce_trace(*es, tb->pos, *trace), score) << fen;
+        if (flips % 8 == 0) { ASSERT_EQ(hce_trace(*es, tb->pos, *trace), score) << fen; }
         if (popcount(tb->pos.pieces[WHITE][QUEEN]) > 1 || popcount(tb->pos.pieces[BLACK][QUEEN]) > 1) continue;
         ASSERT_EQ(hce_of(transformed(tb->pos, true)), score) << fen << " flipped";
         ASSERT_EQ(hce_of(transformed(tb->pos, false)), score) << fen << " mirrored";

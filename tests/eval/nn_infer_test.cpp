@@ -136,7 +136,7 @@ TEST(NnInfer, ClampNetworkChangesAndTheEmbeddedNetwork) {
         State fresh;
         EXPECT_EQ(s.eval(start), fresh.eval(start)) << shape.sizes[0];
         EXPECT_EQ(s.st.sizes[SIZE_HIDDEN], shape.sizes[SIZE_HIDDEN]);
-        if (seed == 2) EXPECT_EQ(s.st.memory, before);
+        if (seed == 2) { EXPECT_EQ(s.st.memory, before); }
     }
     EXPECT_EQ(s.st.hidden_values, nullptr);
     network_free(network);

@@ -145,7 +145,7 @@ TEST(NnFile, NewNetworksLoadNoiseAndTheCommittedPlaceholder) {
     // The stand-in network in nets/ is what its generator makes today;
     // QUOX_WRITE_PLACEHOLDER=1 rewrites the file from the generator instead.
     const std::string committed = std::string(QUOX_SOURCE_DIR) + "/nets/placeholder-h256.net";
-    if (getenv("QUOX_WRITE_PLACEHOLDER")) ASSERT_EQ(write_placeholder_network(committed.c_str()), 0);
+    if (getenv("QUOX_WRITE_PLACEHOLDER")) { ASSERT_EQ(write_placeholder_network(committed.c_str()), 0); }
     ASSERT_EQ(write_placeholder_network((dir + "/placeholder.net").c_str()), 0);
     EXPECT_TRUE(read_file(dir + "/placeholder.net") == read_file(committed)) << "nets/placeholder-h256.net is stale";
     install_embedded_network();

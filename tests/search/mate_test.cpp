@@ -50,8 +50,8 @@ TEST(Mates, ForcedMatesDrawsAndRootsWithoutMoves) {
     };
     for (const auto& c : cases) {
         const Answer a = search(engine, c.position, c.go);
-        if (c.bestmove) EXPECT_EQ(a.bestmove, c.bestmove) << c.position;
-        if (c.score) EXPECT_EQ(a.score, c.score) << c.position;
+        if (c.bestmove) { EXPECT_EQ(a.bestmove, c.bestmove) << c.position; }
+        if (c.score) { EXPECT_EQ(a.score, c.score) << c.position; }
     }
     EXPECT_GT(std::stoi(search(engine, "position fen 8/8/8/4k3/8/8/8/R3K3 w - - 0 80", "go depth 6").score.substr(3)), 500);
     // Without a mate in reach only "stop" ends "go mate", not the default clock; a depth limit does.

@@ -60,7 +60,7 @@ TEST(TablebaseEngine, RootLineKeepsTheWinningMovesThenDtzMovesFromTenPlies) {
         int quickest = 1000, longest = 0;
         for (auto [move, v] : values) quickest = v > 0 ? std::min(quickest, v) : quickest, longest = std::min(longest, v);
         EXPECT_EQ(values[a.move], c.score > 0 ? quickest : c.score < 0 ? longest : 0) << c.fen << " " << a.move;
-        if (c.score == 0) EXPECT_EQ(ask(other, c.fen, "go depth 30").move, a.move);
+        if (c.score == 0) { EXPECT_EQ(ask(other, c.fen, "go depth 30").move, a.move); }
     }
     // Under a six-man root the search counts hits of the five-man tables.
     const Answer six = ask(engine, "8/8/4k3/3p4/4P3/8/2r5/4K2R w - - 0 1", "go depth 8");

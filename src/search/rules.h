@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "search/selectivity.h"
+#include "search/tt.h"
 #include "search/tunables.h"
 
 enum NodeType : int { ALL_NODE = -1, PV_NODE = 0, CUT_NODE = 1 };
@@ -36,9 +37,8 @@ inline int table_score(int score, int entry_depth, int depth, int ply) {
 // Whether the table's score settles a node outright (never at a PV node).
 inline bool table_cutoff(int score, int bound, int alpha, int beta, int node_type, int depth, int entry_depth) {
     if (node_type == PV_NODE || depth > entry_depth) return false;
-    constexpr int UPPER = 1, LOWER = 2, EXACT = 3;  // the table's bound codes (tt.h)
-    return (score >= beta && bound != UPPER) || (score <= alpha && bound != LOWER) ||
-           (alpha < score && score < beta && bound == EXACT);
+    return (score >= beta && bound != BOUND_UPPER) || (score <= alpha && bound != BOUND_LOWER) ||
+           (alpha < score && score < beta && bound == BOUND_EXACT);
 }
 
 // What a node knows once it has its static evaluation.

@@ -253,7 +253,12 @@ int search_moves(SearchThread& t, int side, int ply, int depth, int alpha, int b
         // 2.3-2.4 Late-move pruning near the leaves, then the reduction of the move.
         MoveFacts facts{depth, node_type, best, r.moves_searched, e->score, in_check, r.improving != 0, tactical,
                         r.eval > entry_alpha};
-        auto see_fails = [&] { return !see_ok(pos, m); };
+        // Pruning and reduction may both ask; the exchange is worked out once.
+        int see_state = -1;
+        auto see_fails = [&] {
+            if (see_state < 0) see_state = see_ok(pos, m) ? 0 : 1;
+            return see_state == 1;
+        };
         if (prune_late_move(facts, see_fails)) continue;
         int reduction = late_move_reduction(facts, see_fails);
 

@@ -1,12 +1,14 @@
 MAKEFLAGS += --no-print-directory
 # Front door for building, running and testing Quox.
-#   make            release build, binary ./quox
+#   make            release build, binary ./quox: profile-guided when the compiler
+#                   can do it (PGO=0 for the plain one)
 #   make run        build and start the engine (UCI on stdin/stdout)
 #   make test       build and run every test CI runs (release, ASan+UBSan and TSan builds)
 #   make test-slow  the long suites too (full-depth perft and the like)
 #   make EXE=name   release build, binary copied to ./name
 #   make train      the train build, binary ./quox-train (-train and -train2 work)
 #   make pgo        profile-guided release build, trained on `quox bench`, binary ./quox
+#   make plain      release build without the profile, binary ./quox
 #   make debug | sanitize | tsan | portable
 #   make fuzz       the libFuzzer harnesses (clang), build/fuzz/fuzz_*
 #   make fuzz-run   every harness for FUZZ_SECONDS each (default 600); FUZZ=name runs one
@@ -21,10 +23,16 @@ FUZZ_SECONDS ?= 600
 FUZZ_TEST_SECONDS ?= 10
 FUZZ ?=
 
-.PHONY: all release pgo run test test-fast test-slow test-sanitize test-tsan test-fuzz debug sanitize tsan portable train \
+.PHONY: all plain release pgo run test test-fast test-slow test-sanitize test-tsan test-fuzz debug sanitize tsan portable train \
 	fuzz fuzz-run clean
 
-all: release
+# The profile-guided build searches the same tree 5-9 % faster (README,
+# "Speed"); compilers that cannot instrument get the plain build.
+PGO ?= $(shell $(CXX) -fprofile-generate -x c++ -c /dev/null -o /dev/null 2>/dev/null && echo 1 || echo 0)
+
+all: $(if $(filter 1,$(PGO)),pgo,plain)
+
+plain: release
 	@cp $(BUILD)/release/quox $(EXE)
 
 release:
@@ -37,16 +45,21 @@ train:
 	@cp $(BUILD)/release/quox-train quox-train
 
 # Instrumented build, one benchmark run for the profile, then the same
-# objects rebuilt with it. The profile is made afresh every time.
+# objects rebuilt with it; made afresh whenever a source changes. A stage
+# that fails deletes the binary, so an instrumented one is never copied.
+.DELETE_ON_ERROR:
 PGO_DIR := $(BUILD)/pgo
-pgo:
+PGO_INPUTS := $(shell find src nets -type f) CMakeLists.txt
+pgo: $(PGO_DIR)/quox
+	@cp $(PGO_DIR)/quox $(EXE)
+
+$(PGO_DIR)/quox: $(PGO_INPUTS)
 	@$(CMAKE) -S . -B $(PGO_DIR) -DCMAKE_BUILD_TYPE=Release -DQUOX_TESTS=OFF -DQUOX_PGO=generate >/dev/null
 	@$(CMAKE) --build $(PGO_DIR) -j $(JOBS) --target quox
 	@rm -rf $(PGO_DIR)/pgo-profile
 	cd $(PGO_DIR) && ./quox bench >/dev/null
 	@$(CMAKE) -S . -B $(PGO_DIR) -DQUOX_PGO=use >/dev/null
 	@$(CMAKE) --build $(PGO_DIR) -j $(JOBS) --target quox
-	@cp $(PGO_DIR)/quox $(EXE)
 
 run: all
 	./$(EXE)

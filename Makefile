@@ -27,7 +27,7 @@ FUZZ ?=
 	fuzz fuzz-run clean
 
 # The profile-guided build searches the same tree 5-9 % faster (README,
-# "Speed"); compilers that cannot instrument get the plain build.
+# "Benchmark and figures"); compilers that cannot instrument get the plain build.
 PGO ?= $(shell $(CXX) -fprofile-generate -x c++ -c /dev/null -o /dev/null 2>/dev/null && echo 1 || echo 0)
 
 all: $(if $(filter 1,$(PGO)),pgo,plain)

@@ -1,8 +1,9 @@
 #include "tools/pgn.h"
 
+#include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -55,8 +56,7 @@ int comment_score(const char* comment) {
     if (before.find("+M") != std::string::npos) return 9000;
     // Clamped before the conversion: "-1e10", "inf" or "nan" have no int value.
     double score = strtod(before.c_str(), nullptr) * 100;
-    if (std::isnan(score)) return 0;
-    return score < -9000 ? -9000 : score > 9000 ? 9000 : int(score);
+    return std::isnan(score) ? 0 : int(std::clamp(score, -9000.0, 9000.0));
 }
 
 void read_tag(PgnGame& game, char* tag) {

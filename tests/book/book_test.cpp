@@ -100,19 +100,19 @@ TEST(PolyglotBooks, WalkingRealBooksFindsThousandsOfPositions) {
     }
 }
 
+// Each weight moves by (variety - 25) % of the top weight, floored at 0:
+// weights 60, 30, 10 become 45, 15, 0 at variety 0 and 105, 75, 55 at 100.
 TEST(BookProbe, VarietyShapesTheChoiceAsTheWeightsSay) {
     const uint64_t start = key_of(START_FEN);
     const char* moves[3] = {"e2e4", "d2d4", "g1f3"};
-    const int weights[3] = {60, 30, 10};
     const std::string path = book_file({{start, book_move(moves[0]), 60}, {start, book_move(moves[1]), 30}, {start, book_move(moves[2]), 10}});
     auto tb = board_from(START_FEN);
     options.uci_mode = 0;
     options.noise = 99999;
-    for (int variety : {0, 25, 100}) {
-        // Each weight moves by (variety - 25) % of the top weight, floored at 0.
-        double shifted[3], sum = 0;
-        for (int i = 0; i < 3; i++) sum += shifted[i] = std::max(0.0, weights[i] + (variety - 25) * 0.6);
-        options.book_variety = uint8_t(variety);
+    const struct { int variety; double share[3]; } cases[] = {
+        {0, {0.75, 0.25, 0}}, {25, {0.6, 0.3, 0.1}}, {100, {105 / 235.0, 75 / 235.0, 55 / 235.0}}};
+    for (const auto& c : cases) {
+        options.book_variety = uint8_t(c.variety);
         srand(12345);
         int count[3] = {};
         const int probes = 3000;
@@ -121,7 +121,7 @@ TEST(BookProbe, VarietyShapesTheChoiceAsTheWeightsSay) {
             for (int i = 0; i < 3; i++) count[i] += m == mv(moves[i], moves[i] + 2);
         }
         EXPECT_EQ(count[0] + count[1] + count[2], probes);
-        for (int i = 0; i < 3; i++) EXPECT_NEAR(double(count[i]) / probes, shifted[i] / sum, 0.03) << "variety " << variety << " " << moves[i];
+        for (int i = 0; i < 3; i++) EXPECT_NEAR(double(count[i]) / probes, c.share[i], 0.03) << "variety " << c.variety << " " << moves[i];
     }
     set_default_options();
 }

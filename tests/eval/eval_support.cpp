@@ -19,12 +19,6 @@ int hce_of(const Position& pos) {
     return hce_evaluate(*es, pos);
 }
 
-int hce_of(const std::string& fen) {
-    static std::unique_ptr<ThreadBoard> tb = board_from(START_FEN);
-    EXPECT_EQ(set_fen(tb->pos, fen.c_str()), 0) << fen;
-    return hce_of(tb->pos);
-}
-
 namespace {
 
 void place(Position& pos, int color, int type, int s) {

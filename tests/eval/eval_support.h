@@ -7,13 +7,30 @@
 
 #include "board/position.h"
 #include "eval/evaluate.h"
+#include "eval/nn/accumulator.h"
 #include "eval/nn/network.h"
+#include "test_support.h"
 
 // Default settings and parameters with the hand-crafted evaluation selected.
 void init_eval_tests();
 // Hand-crafted score for the side to move, outside the pawn cache.
 int hce_of(const Position& pos);
-int hce_of(const std::string& fen);
+// A position with its own evaluation state: the whole evaluation (rules,
+// cache, adjustments) at a search ply, or the hand-crafted one alone at an
+// eval_ply (below 2 the pawn cache is not trusted).
+struct EvalCase {
+    std::unique_ptr<ThreadBoard> tb;
+    std::unique_ptr<EvalState> es = std::make_unique<EvalState>();
+    explicit EvalCase(const std::string& fen) : tb(board_from(fen)) {}
+    ~EvalCase() { nn_state_free(es->nn); }
+    int eval(int ply = 1, int in_check = 0) { return evaluate(*es, tb->pos, tb->pos.side, ply, in_check); }
+    int hce(int eval_ply = 0) {
+        es->eval_ply = int16_t(eval_ply);
+        return hce_evaluate(*es, tb->pos);
+    }
+};
+inline int hce_of(const std::string& fen) { return EvalCase(fen).hce(); }
+
 // The placement with colours swapped and the board turned upside down
 // (flip), or seen in a mirror between the d and e files; legal or not, with
 // no castling rights or en-passant square.

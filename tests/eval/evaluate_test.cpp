@@ -11,14 +11,6 @@
 
 namespace {
 
-struct EvalCase {
-    std::unique_ptr<ThreadBoard> tb;
-    std::unique_ptr<EvalState> es;
-    explicit EvalCase(const std::string& fen) : tb(board_from(fen)), es(std::make_unique<EvalState>()) {}
-    ~EvalCase() { nn_state_free(es->nn); }
-    int eval(int ply = 1, int in_check = 0) { return evaluate(*es, tb->pos, tb->pos.side, ply, in_check); }
-};
-
 int eval_of(const std::string& fen) { return EvalCase(fen).eval(); }
 
 // Only stm_bonus left, at 100/100: the hand-crafted score is then exactly 100
@@ -137,10 +129,8 @@ TEST(EvaluateAdjustments, ContemptByPhaseRootSideAndGamePlies) {
     EXPECT_EQ(helper.eval(), 155);
     EvalCase deep(START_FEN);
     for (const char* m : {"Nf3", "Nf6", "Ng1", "Ng8", "Nc3", "Nc6"}) {
-        char text[8];
-        strcpy(text, m);
         Move move;
-        ASSERT_TRUE(parse_move(*deep.tb, text, move));
+        ASSERT_TRUE(parse_move(*deep.tb, m, move));
         make_game_move(*deep.tb, move);
     }
     deep.tb->pos.fifty = 0;  // the fifty-move scaling is tested on its own

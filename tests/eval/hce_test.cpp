@@ -7,38 +7,23 @@
 #include "eval/params.h"
 #include "eval/scale.h"
 #include "eval_support.h"
-#include "test_support.h"
-
-namespace {
-
-struct HceCase {
-    std::unique_ptr<ThreadBoard> tb;
-    std::unique_ptr<EvalState> es = std::make_unique<EvalState>();
-    explicit HceCase(const std::string& fen) : tb(board_from(fen)) {}
-    int eval(int ply = 0) {
-        es->eval_ply = int16_t(ply);
-        return hce_evaluate(*es, tb->pos);
-    }
-};
-
-}  // namespace
 
 TEST(Hce, PhaseAndThePawnCache) {
     init_eval_tests();
-    HceCase start(START_FEN), pawn("4k3/8/8/8/8/8/4P3/4K3 w - -");
-    EXPECT_EQ(start.eval(), 36);  // everything cancels but the side-to-move bonus (mg 36 at phase 1)
+    EvalCase start(START_FEN), pawn("4k3/8/8/8/8/8/4P3/4K3 w - -");
+    EXPECT_EQ(start.hce(), 36);  // everything cancels but the side-to-move bonus (mg 36 at phase 1)
     EXPECT_EQ(start.es->hce.phase, 1.0f);
-    pawn.eval();
+    pawn.hce();
     EXPECT_FLOAT_EQ(pawn.es->hce.phase, 0.014f);
     // The key folds in each king's wing; an entry is trusted from ply 2 on.
-    HceCase a("4k3/pp6/8/8/8/8/PP6/4K3 w - -"), b("3k4/pp6/8/8/8/8/PP6/4K3 w - -"), c("3k4/pp6/8/8/8/8/PP6/3K4 w - -");
+    EvalCase a("4k3/pp6/8/8/8/8/PP6/4K3 w - -"), b("3k4/pp6/8/8/8/8/PP6/4K3 w - -"), c("3k4/pp6/8/8/8/8/PP6/3K4 w - -");
     EXPECT_EQ(a.tb->pos.pawnKey, b.tb->pos.pawnKey);
     EXPECT_NE(pawn_cache_key(a.tb->pos), pawn_cache_key(b.tb->pos));
     EXPECT_NE(pawn_cache_key(b.tb->pos), pawn_cache_key(c.tb->pos));
-    const int first = a.eval(2);
-    EXPECT_EQ(a.eval(2), first);
+    const int first = a.hce(2);
+    EXPECT_EQ(a.hce(2), first);
     EXPECT_EQ(a.es->hce.pawn_hits, 1u);
-    EXPECT_EQ(a.eval(1), first);
+    EXPECT_EQ(a.hce(1), first);
     EXPECT_EQ(a.es->hce.pawn_hits * 10 + a.es->hce.pawn_probes, 13u);
 }
 
@@ -57,7 +42,7 @@ TEST(Hce, EndgameScalingAndPins) {
     };
     for (const auto& c : cases) EXPECT_FLOAT_EQ(endgame_scale(board_from(c.fen)->pos, c.white_score), c.scale) << c.fen;
     // The scaled score itself, through the trace.
-    HceCase fortress("1k6/8/8/8/8/8/P7/K1B5 w - -");
+    EvalCase fortress("1k6/8/8/8/8/8/P7/K1B5 w - -");
     auto trace = std::make_unique<HceTrace>();
     const int scaled = hce_trace(*fortress.es, fortress.tb->pos, *trace);
     EXPECT_FLOAT_EQ(trace->scale, 0.05f);

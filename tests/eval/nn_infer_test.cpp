@@ -20,11 +20,7 @@ struct State {
     }
 };
 
-Position position_of(const std::string& fen) {
-    Position pos{};
-    EXPECT_EQ(set_fen(pos, fen.c_str()), 0) << fen;
-    return pos;
-}
+Position position_of(const std::string& fen) { return board_from(fen)->pos; }
 
 bool same(const int16_t* a, const int16_t* b, int n) { return n == 0 || memcmp(a, b, size_t(n) * 2) == 0; }
 

@@ -17,11 +17,10 @@ long long bench_nodes(const std::string& out, const std::string& depth = "\\d+\\
     return -1;
 }
 
+// The output of a shell command run in the source tree.
 std::string shell(const std::string& command) {
     std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    for (char buffer[4096]; pipe && fgets(buffer, sizeof buffer, pipe);) out += buffer;
-    if (pipe) pclose(pipe);
+    run_engine({"-c", command + " 2>/dev/null"}, "", out, QUOX_SOURCE_DIR, 60000, "/bin/sh");
     return out;
 }
 
@@ -32,9 +31,7 @@ TEST(Bench, DeterministicAndTheFingerprintOfTheLatestCommit) {
     const std::string threaded = run_tool({"-pbench", "-d", "5", "-threads", "3"});
     EXPECT_TRUE(contains(threaded, "Quox 7.15 running benchmark using 3 threads\npos  0:")) << threaded;
     EXPECT_GT(bench_nodes(threaded, "5\\.0"), 0);
-    const std::string dir = QUOX_SOURCE_DIR;
-    const std::string dirty = shell("cd " + dir + " && git status --porcelain -- src 2>/dev/null");
-    const std::string log = shell("cd " + dir + " && git log -n 200 --format=%B 2>/dev/null");
+    const std::string dirty = shell("git status --porcelain -- src"), log = shell("git log -n 200 --format=%B");
     std::smatch m;
     if (!dirty.empty() || !std::regex_search(log, m, std::regex("Bench: (\\d+)")))
         GTEST_SKIP() << "no committed fingerprint to compare with (uncommitted changes or no history)";

@@ -18,16 +18,14 @@ std::string operand(const std::string& line, const std::string& opcode) {
     return at == std::string::npos ? "" : line.substr(start, line.find(';', start) - start);
 }
 
-// Does the coordinate move ("g3g6") match a SAN move of the operand ("Ba2 Nxf7")?
+// Does the coordinate move ("g3g6") name one of the SAN moves of the operand ("Ba2 Nxf7")?
 bool san_names(const std::string& fen, const std::string& move, const std::string& operand) {
-    const char piece = " PNBRQK"[piece_type(board_from(fen)->pos.board[parse_square(move.c_str())])];
-    static const std::regex san("([NBRQK]?)([a-h]?)([1-8]?)x?([a-h][1-8])");
-    for (auto it = std::sregex_iterator(operand.begin(), operand.end(), san); it != std::sregex_iterator(); ++it) {
-        const std::smatch& m = *it;
-        if ((m[1].length() ? m[1].str()[0] : 'P') == piece && m[4] == move.substr(2, 2) &&
-            (!m[2].length() || m[2] == move.substr(0, 1)) && (!m[3].length() || m[3] == move.substr(1, 1)))
-            return true;
-    }
+    auto tb = board_from(fen);
+    Move played, named;
+    EXPECT_TRUE(parse_move(*tb, move.c_str(), played)) << move;
+    std::istringstream words(operand);
+    for (std::string san; words >> san;)
+        if (parse_move(*tb, san.c_str(), named) && named == played) return true;
     return false;
 }
 

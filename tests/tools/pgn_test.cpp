@@ -1,4 +1,4 @@
-// PGN reading: the tokeniser, the game parser (tags, comments with engine
+// PGN reading: the game parser (tags, comments with engine
 // scores, variations, NAGs, numbered moves) and whole collections replayed
 // move by move against the legal moves.
 
@@ -33,12 +33,8 @@ std::array<int, 3> replay_file(const std::string& path) {
 
 }  // namespace
 
-TEST(Pgn, TokensTagsCommentScoresVariationsAndTerminations) {
-    std::string text = "  [Event \"A b\"] {a comment} (1... e5 2. Nf3) \"quoted\" 12.Nf3 $4 1-0";
-    std::vector<std::string> tokens;
-    for (char *cursor = text.data(), *t; (t = pgn_next_token(cursor));) tokens.push_back(t);
-    EXPECT_EQ(tokens, (std::vector<std::string>{"[Event \"A b\"]", "{a comment}", "(1... e5 2. Nf3)", "\"quoted\"", "12.Nf3", "$4", "1-0"}));
-
+// Every kind of token (tags, comments, variations, NAGs, numbered moves) shows in the moves and scores read.
+TEST(Pgn, TagsCommentScoresVariationsAndTerminations) {
     auto game = std::make_unique<PgnGame>();
     std::string first = "[Result \"0-1\"] [FEN \"8/8/8/8/8/8/8/K6k w - - 0 1\"] [Annotator \"x eval=57\"] "
                         "1. e4 {+1.25/18 3.2s} e5 {-M5/20} 2. Nf3 {book} Nc6 {0.0/1} 3. Bb5+ {+12.5/3} a6 {-99.99/5} 0-1";

@@ -12,9 +12,7 @@
 namespace {
 
 std::vector<int> evaluations(const std::string& net, const std::vector<std::string>& fens) {
-    copy_text(options.nn_file, net.c_str());
-    options.noise = 99999;
-    load_network();
+    load_network_file(net);
     NNState st{};
     std::vector<int> scores;
     for (const std::string& fen : fens) {
@@ -91,7 +89,7 @@ TEST(TrainReports, MaterialAndCorrectionReports) {
 
 TEST(TrainReports, PrunedNetworkLoadsAndEvaluatesLikeTheWideOne) {
     const std::string dir = make_scratch_dir("prune");
-    evaluations("embedded", {});
+    load_network_file("embedded");
     const Network& small = network;
     const int H = small.acc_size_white(), WIDE = 1536;
     EXPECT_EQ(run_tool({"-quiet", "-prune_nn"}, dir), "the network has " + std::to_string(H) + " neurons, not more than 1408: nothing to prune\n");
@@ -121,5 +119,5 @@ TEST(TrainReports, PrunedNetworkLoadsAndEvaluatesLikeTheWideOne) {
     double total = 0;
     for (size_t i = 0; i < before.size(); i++) total += std::abs(before[i] - after[i]);
     EXPECT_LT(total / double(before.size()), 0.5);
-    evaluations("embedded", {});
+    load_network_file("embedded");
 }

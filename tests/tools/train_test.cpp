@@ -50,10 +50,10 @@ struct Accepted {
     std::vector<TrainSample> samples;
     std::vector<Position> positions;
 };
-Accepted accepted(const TrainNet& net, const std::vector<PackedPosition>& records, size_t first) {
+Accepted accepted(const TrainNet& net, const std::vector<PackedPosition>& records) {
     Accepted a;
     Position pos{};
-    for (size_t i = first; i < records.size(); i++) {
+    for (size_t i = 0; i < records.size(); i++) {
         float target;
         if (!usable_training_record(records.data(), uint32_t(i), pos, target)) continue;
         a.samples.emplace_back();
@@ -75,24 +75,10 @@ TEST(Train, LossFallsAndTheNetworkLearnsMaterialValues) {
     EXPECT_GE(report.positions, 600000u);
     EXPECT_GT(report.epochs, 50);
     EXPECT_LT(report.last_loss, report.first_loss / 10);
-    EXPECT_LT(report.validation_loss, 0.003);  // positions never seen: the piece values carry over
+    // Positions never seen: the piece values carry over. The engine's evaluation of the
+    // same network agrees (and the trainer's scores match the engine's, see below).
+    EXPECT_LT(report.validation_loss, 0.003);
     EXPECT_NEAR(report.engine_loss, report.validation_loss, 0.0005);
-
-    // The training positions' scores are their material balance within 10
-    // centipawns on average, where the probability curve is not yet flat.
-    const size_t first = records.size() - records.size() / 50;
-    const Accepted seen = accepted(net, std::vector<PackedPosition>(records.begin(), records.begin() + first), 0);
-    ASSERT_GT(seen.samples.size(), 2000u);
-    TrainScratch scratch(net.H);
-    double error = 0;
-    int counted = 0;
-    for (size_t i = 0; i < seen.samples.size(); i++) {
-        const int balance = material_balance(seen.positions[i]);
-        if (std::abs(balance) > 600) continue;
-        error += std::abs(train_net_score(net, seen.samples[i], scratch) - balance);
-        counted++;
-    }
-    EXPECT_LT(error / counted, 10.0);
 }
 
 // A network grown wider (and to a second input bucket) scores every position
@@ -134,11 +120,9 @@ TEST(Train, GrownAndSavedNetworksEvaluateInTheEngineAsInTheTrainer) {
 
     const std::string path = make_scratch_dir("trainsave") + "/net.net";
     ASSERT_EQ(train_net_save(grown, path.c_str()), 0);
-    copy_text(options.nn_file, path.c_str());
-    options.noise = 99999;
-    load_network();
+    load_network_file(path);
     ASSERT_EQ(std::tuple(network.acc_size_white(), network.header.input_buckets, network.header.output_bucket_mode), std::tuple(48, 2, 6));
-    const Accepted all = accepted(grown, records, 0);
+    const Accepted all = accepted(grown, records);
     TrainScratch scratch(grown.H);
     NNState st{};
     int differ = 0;
@@ -159,8 +143,7 @@ TEST(Train, GrownAndSavedNetworksEvaluateInTheEngineAsInTheTrainer) {
     for (int k = 16; k < 48; k++) moved += grown.params[grown.out_own + size_t(k)] != 0.0f;
     EXPECT_GT(moved, 16);
     for (auto [h, buckets] : {std::pair{32, 2}, {48, 1}, {56, 2}}) EXPECT_EQ(train_net_grow(grown, h, buckets, 3), -1) << h;
-    copy_text(options.nn_file, "embedded");
-    load_network();
+    load_network_file("embedded");
 }
 
 TEST(Train, RunsRepeatExactlyWhateverTheThreadCountAndShapesItCannotTrainAreRefused) {

@@ -38,11 +38,9 @@ TEST_F(Tuning, LabelledLinesAndTheQuietFilter) {
     std::string fen;
     int ce = 0;
     float result = 0;
-    ASSERT_TRUE(parse_labelled_line("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - ce -35; gr 0.5;\n", fen, ce, result));
-    EXPECT_EQ(fen, "r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -");
-    EXPECT_EQ(ce * 10 + int(result * 2), -350 + 1);
+    // Lines as the generator writes them come back in the file round trip below; here the other orders and the refused ones.
     ASSERT_TRUE(parse_labelled_line("8/8/8/4k3/8/8/4P3/4K3 b - - gr 0.0; ce 9990;", fen, ce, result));
-    EXPECT_EQ(ce, 9990);
+    EXPECT_EQ(fen + " " + std::to_string(ce), "8/8/8/4k3/8/8/4P3/4K3 b - - 9990");
     for (const char* line : {"8/8/8/4k3/8/8/4P3/4K3 w - - ce 12;", "8/8/8/4k3/8/8/4P3/4K3 w - - gr 1.0;",
                              "8/8/8/4k3/8/8/4P3/4K3 w - - ce 12; gr 0.7;", "8/8/8/4k3/8/8/4P3/4K3 w - - ce 1x2; gr 1.0;", ""})
         EXPECT_FALSE(parse_labelled_line(line, fen, ce, result)) << line;

@@ -11,22 +11,6 @@ namespace {
 
 using Picked = std::pair<Move, int>;  // move, score
 
-// Runs the picker at `ply` to the end.
-std::vector<Picked> pick_all(ThreadBoard& tb, uint8_t gen_mode, Move hash = MOVE_NONE, int ply = 1) {
-    tb.plyIndex = int16_t(ply);
-    PlyRecord& pr = tb.current_ply();
-    const int c = tb.pos.side, checker = least_attacker(tb.pos, tb.pos.kingSq[c], c ^ 1, tb.pos.occupied());
-    pr.captureTarget = uint8_t(checker);
-    pr.inCheck = checker != NO_SQUARE;
-    pr.hashMove = hash;
-    pr.genMode = gen_mode;
-    pr.stage = STAGE_START;
-    pr.cursor = pr.moves;
-    std::vector<Picked> out;
-    while (MoveEntry* e = next_move(tb.pos)) out.push_back({(pr.cursor = e)->move, e->score});
-    return out;
-}
-
 std::vector<Picked> first(const std::vector<Picked>& picked, size_t n) { return {picked.begin(), picked.begin() + n}; }
 
 }  // namespace

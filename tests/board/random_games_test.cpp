@@ -72,17 +72,10 @@ void expect_picker_matches_generator(ThreadBoard& tb, std::mt19937& rng, const s
         e.piece = uint8_t(rng() % 15);
         tb.ply[3 - up].cursor = &e;
     }
-    const int c = tb.pos.side, saved_ply = tb.plyIndex;
-    tb.plyIndex = tb.histIndex >= 2 ? 3 : 1;
-    PlyRecord& pr = tb.current_ply();
-    const int checker = least_attacker(tb.pos, tb.pos.kingSq[c], c ^ 1, tb.pos.occupied());
-    pr.captureTarget = uint8_t(checker);
-    pr.inCheck = checker != NO_SQUARE;
-    pr.killer1 = some_move(), pr.killer2 = some_move(), pr.checkKiller = some_move(), pr.hashMove = some_move();
-    pr.genMode = GEN_FULL_WIDTH;
-    pr.stage = STAGE_START;
-    pr.cursor = pr.moves;
-    while (MoveEntry* e = next_move(tb.pos)) picked.push_back((pr.cursor = e)->move);
+    const int c = tb.pos.side, saved_ply = tb.plyIndex, ply = tb.histIndex >= 2 ? 3 : 1;
+    PlyRecord& pr = tb.ply[ply];
+    pr.killer1 = some_move(), pr.killer2 = some_move(), pr.checkKiller = some_move();
+    for (const auto& [move, score] : pick_all(tb, GEN_FULL_WIDTH, some_move(), ply)) picked.push_back(move);
     if (pr.hashMove) {
         ASSERT_FALSE(picked.empty());
         EXPECT_EQ(picked.front(), pr.hashMove);

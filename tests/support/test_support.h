@@ -39,6 +39,9 @@ std::vector<Move> legal_moves(ThreadBoard& tb);
 // `plies` plies, from the start position and, in turn, a few set-ups with
 // castling rights and en-passant chances.
 std::vector<std::string> random_game_fens(uint64_t seed, int games, int plies);
+// Runs the staged picker to the end at `ply` (its check state found here):
+// each move handed out with its score.
+std::vector<std::pair<Move, int>> pick_all(ThreadBoard& tb, uint8_t gen_mode, Move hash = MOVE_NONE, int ply = 1);
 
 // The engine as a child process: lines in, lines out, with timeouts so a
 // hanging engine fails the test instead of blocking it.

@@ -1,6 +1,6 @@
 // Every legal position of KQvK, KRvK and KPvK, in both colour assignments,
 // against a retrograde solve of the test's own: WDL everywhere, DTZ wherever
-// the table stores the side to move.
+// the table stores the side to move; the KPK table of the evaluation as well.
 #include <algorithm>
 
 #include "tb_test_env.h"
@@ -149,5 +149,16 @@ TEST(Retrograde, EveryThreeManPositionMatchesAnIndependentSolve) {
     Solve queen = solve(QUEEN), rook = solve(ROOK);
     compare(queen, "KQvK", 368452);
     compare(rook, "KRvK", 399112);
-    compare(solve(PAWN, &queen, &rook), "KPvK", 331352);
+    const Solve pawn = solve(PAWN, &queen, &rook);
+    compare(pawn, "KPvK", 331352);
+    // The evaluation's king-and-pawn table (pawn on files a-d) against the same solve.
+    int faults = 0;
+    for (int i = 0; i < POSITIONS; i++) {
+        const int stm = i >> 18, wk = (i >> 12) & 63, bk = (i >> 6) & 63, x = i & 63, w = pawn.wdl[size_t(i)];
+        if (w == ILLEGAL || file_of(x) > 3) continue;
+        const int expected = (stm == WHITE ? w == 2 : w == -2) ? 2 : 1;  // 2: the pawn side wins
+        if (kpk_table[kpk_index(stm, x, wk, bk)] != expected && faults++ < 5)
+            ADD_FAILURE() << "KPK table, mover " << stm << " pawn " << x << " king " << wk << " defender " << bk << ": solved " << w;
+    }
+    EXPECT_EQ(faults, 0);
 }

@@ -63,14 +63,6 @@ void install_random_network(const NetworkHeader& h, uint64_t seed, int amplitude
     network_install(net);
 }
 
-void install_embedded_network() {
-    copy_text(options.nn_file, "embedded");
-    const float noise = options.noise;
-    options.noise = 99999;  // quiet
-    load_network();
-    options.noise = noise;
-}
-
 void PieceShuffler::step(Position& pos) {
     const int color = pick(2), kind = pick(10);
     Bitboard own = pos.pieces[color][0] & ~pos.pieces[color][KING];

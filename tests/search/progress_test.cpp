@@ -11,7 +11,7 @@
 #include "search/strength.h"
 #include "search/thread.h"
 #include "search/timeman.h"
-#include "search_env.h"
+#include "test_support.h"
 
 namespace {
 

@@ -7,7 +7,6 @@
 #include "core/settings.h"
 #include "search/rules.h"
 #include "search/selectivity.h"
-#include "search_env.h"
 
 using namespace rules;
 

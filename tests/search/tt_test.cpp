@@ -5,7 +5,6 @@
 #include <random>
 
 #include "search/state.h"
-#include "search_env.h"
 #include "test_support.h"
 
 namespace {

@@ -15,6 +15,7 @@
 #include "board/movegen.h"
 #include "board/movepick.h"
 #include "core/settings.h"
+#include "eval/nn/network.h"
 #include "eval/params.h"
 
 namespace {
@@ -63,6 +64,14 @@ std::string make_scratch_dir(const std::string& tag) {
     const char* made = mkdtemp(pattern.data());
     EXPECT_NE(made, nullptr);
     return made ? std::string(made) : std::string("/tmp");
+}
+
+void load_network_file(const std::string& path) {
+    copy_text(options.nn_file, path.c_str());
+    const float noise = options.noise;
+    options.noise = 99999;
+    load_network();
+    options.noise = noise;
 }
 
 std::unique_ptr<ThreadBoard> board_from(const std::string& fen) {
@@ -203,18 +212,14 @@ std::vector<std::string> EngineProcess::ask(const std::string& lines, const std:
     return seen;
 }
 
-int EngineProcess::poll_exit() {
-    int status = 0;
-    if (exit_code_ == -2 && pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_)
-        exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return exit_code_;
-}
-
 int EngineProcess::wait_exit(int timeout_ms) {
     close_input();
+    if (exit_code_ != -2 || pid_ <= 0) return exit_code_;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     for (std::string line; ms_left(deadline) > 0;) {
-        if (poll_exit() != -2) return exit_code_;
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_)
+            return exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         read_line(line, 10);  // keeps draining output so the child never blocks on a full pipe
     }
     kill(pid_, SIGKILL);

@@ -17,6 +17,7 @@
 #include "board/notation.h"
 #include "board/thread_board.h"
 #include "core/settings.h"
+#include "search/tt.h"
 
 std::string shared_path(const std::string& relative);  // ../shared/<relative>
 std::string engine_binary();
@@ -26,6 +27,7 @@ std::string read_file(const std::string& path);  // empty when missing
 std::vector<std::string> read_lines(const std::string& path);
 bool write_file(const std::string& path, const std::string& bytes);  // replaces the file
 std::string make_scratch_dir(const std::string& tag);                // a new empty /tmp/quox-<tag>-XXXXXX
+void load_network_file(const std::string& path);                     // through NN_File ("embedded" too), quietly
 
 inline int sq(const char* name) { return parse_square(name); }
 inline Bitboard bb(const char* name) { return square_bb(parse_square(name)); }
@@ -42,6 +44,13 @@ std::vector<std::string> random_game_fens(uint64_t seed, int games, int plies);
 // Runs the staged picker to the end at `ply` (its check state found here):
 // each move handed out with its score.
 std::vector<std::pair<Move, int>> pick_all(ThreadBoard& tb, uint8_t gen_mode, Move hash = MOVE_NONE, int ply = 1);
+// The settings of the search tests: defaults, quiet, a table of hash_mb megabytes.
+inline void search_test_setup(int hash_mb = 1) {
+    set_default_options();
+    options.noise = 99999;
+    options.hash_mb = hash_mb;
+    tt_allocate();
+}
 
 // The engine as a child process: lines in, lines out, with timeouts so a
 // hanging engine fails the test instead of blocking it.
@@ -67,7 +76,6 @@ public:
     // Closes stdin and waits for the exit code (-1 on timeout, then kills).
     int wait_exit(int timeout_ms = 10000);
     void close_input();
-    int poll_exit();  // the exit code if the process has ended (reaping it), else -2
     pid_t pid() const { return pid_; }
 
 private:

@@ -5,7 +5,6 @@
 #include <regex>
 #include <sstream>
 
-#include "../search/search_env.h"
 #include "search/game.h"
 #include "search/state.h"
 #include "test_support.h"

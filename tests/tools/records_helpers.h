@@ -1,5 +1,4 @@
-// Shared by the training-data and trainer tests: packed-record files and
-// network loading.
+// Shared by the training-data and trainer tests: packed-record files.
 #pragma once
 #include <cstring>
 
@@ -24,11 +23,4 @@ inline std::vector<PackedPosition> read_records(const std::string& path) {
     std::vector<PackedPosition> records(bytes.size() / sizeof(PackedPosition));
     memcpy(records.data(), bytes.data(), records.size() * sizeof(PackedPosition));
     return records;
-}
-
-// Loads a network file (or "embedded") through NN_File, quietly.
-inline void load_network_file(const std::string& path) {
-    copy_text(options.nn_file, path.c_str());
-    options.noise = 99999;
-    load_network();
 }

@@ -41,7 +41,6 @@ NetworkHeader shaped_header(int H, int M, int N, int mode = 6, int version = 806
 // Installs a network with uniform random weights in [-amplitude, amplitude]
 // (biases in [-bias_amplitude, bias_amplitude]).
 void install_random_network(const NetworkHeader& h, uint64_t seed, int amplitude = 256, int bias_amplitude = 256);
-inline void install_embedded_network() { load_network_file("embedded"); }
 
 // A random walk of piece placements: moves, captures, promotions, king steps.
 struct PieceShuffler {

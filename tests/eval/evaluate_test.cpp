@@ -147,7 +147,7 @@ TEST(EvaluateAdjustments, ContemptByPhaseRootSideAndGamePlies) {
 // bishops without rooks or queens lose a quarter, queen against rook half.
 TEST(EvaluateNetwork, DrawishEndingCorrections) {
     init_eval_tests();
-    install_embedded_network();
+    load_network_file("embedded");
     options.use_nn = 1;
     eval_context = {};
     // '4': less a quarter, '2': halved, '-': the network's score as it is.

@@ -66,7 +66,7 @@ TEST(NnInfer, BackendsFreshStatesAndMirrorsAgreeAlongRandomWalks) {
         install_random_network(h, seed, 32767, 32767);
         ASSERT_NO_FATAL_FAILURE(walk(h, seed++, 200, false));
     }
-    install_embedded_network();
+    load_network_file("embedded");
     ASSERT_NO_FATAL_FAILURE(walk(network.header, seed, 1000, false));
 }
 
@@ -139,7 +139,7 @@ TEST(NnInfer, ClampNetworkChangesAndTheEmbeddedNetwork) {
     testing::internal::CaptureStdout();
     EXPECT_EQ(s.eval(start), -10001);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "error initializing NN!\n");
-    install_embedded_network();
+    load_network_file("embedded");
     const char* queen_odds = "rnb1kbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR";
     EXPECT_LT(std::abs(s.eval(start, 1)), 80);
     EXPECT_GT(s.eval(position_of(std::string(queen_odds) + " w - -"), 1), 500);

@@ -148,5 +148,5 @@ TEST(NnFile, NewNetworksLoadNoiseAndTheCommittedPlaceholder) {
     if (getenv("QUOX_WRITE_PLACEHOLDER")) { ASSERT_EQ(write_placeholder_network(committed.c_str()), 0); }
     ASSERT_EQ(write_placeholder_network((dir + "/placeholder.net").c_str()), 0);
     EXPECT_TRUE(read_file(dir + "/placeholder.net") == read_file(committed)) << "nets/placeholder-h256.net is stale";
-    install_embedded_network();
+    load_network_file("embedded");
 }

@@ -141,7 +141,7 @@ TEST(NnInfer, ClampNetworkChangesAndTheEmbeddedNetwork) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "error initializing NN!\n");
     load_network_file("embedded");
     const char* queen_odds = "rnb1kbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR";
-    // Self-play from book lines teaches the move's worth: about a pawn, not a queen.
+    // Self-play from book lines values having the move at up to a pawn and a half.
     EXPECT_LT(std::abs(s.eval(start, 1)), 150);
     EXPECT_GT(s.eval(position_of(std::string(queen_odds) + " w - -"), 1), 500);
     EXPECT_LT(s.eval(position_of(std::string(queen_odds) + " b - -"), 1), -500);

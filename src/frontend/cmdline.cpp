@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/io.h"
 #include "core/settings.h"
 #include "search/rating.h"
 #include "search/state.h"
@@ -192,9 +193,15 @@ int apply_switches(int argc, char** argv, CommandLine& cmd) {
         }
         const Switch* s = find_switch(argv[i]);
         if (!s) continue;  // unknown arguments are ignored
-        if (i + s->values >= argc) return 1;
+        if (i + s->values >= argc) {
+            print_fmt("%s needs %d value%s", argv[i], s->values, s->values > 1 ? "s" : "");
+            return 1;
+        }
         int extra = s->apply(cmd, argv + i + 1);
-        if (extra < 0) return 1;
+        if (extra < 0) {
+            print_fmt("%s needs a count of at least 1", argv[i]);
+            return 1;
+        }
         i += s->values + extra;
     }
     return 0;

@@ -101,12 +101,14 @@ TEST(UciProtocol, ParameterFilesAndTheLog) {
 TEST(UciProtocol, ExitCodesGreetingEvalAndAMissingNetworkFile) {
     std::string out;
     EXPECT_EQ(run_engine({"-hash"}, "", out), 1);
+    EXPECT_TRUE(contains(out, "-hash needs 1 value"));
     EXPECT_FALSE(contains(run_tool({"-quiet"}), "Hello"));
     EXPECT_TRUE(contains(run_tool({"-noise", "0.5"}), "info string Hello from Quox 7.15"));
     EXPECT_EQ(run_engine({"-train", "x.bin", "5"}, "", out), 1);
     EXPECT_TRUE(contains(out, "Need to compile with 'make train_'"));
     EXPECT_EQ(run_engine({"-train", "x.bin", "0"}, "", out), 1);
     EXPECT_FALSE(contains(out, "Need to compile"));
+    EXPECT_TRUE(contains(out, "-train needs a count of at least 1"));
     EngineProcess engine({"-quiet"});
     const std::vector<std::string> seen = engine.ask("position startpos moves e2e4\neval", "info string eval nne ");
     ASSERT_EQ(seen.rbegin()[1].rfind("info string eval hce ", 0), 0u);

@@ -95,7 +95,8 @@ void encode_training_record(const Position& pos, PackedPosition& r) {
     r.ep_square = pos.epSquare;
 }
 
-int decode_training_record(const PackedPosition* buffer, uint32_t index, Position& pos, float& target) {
+int decode_training_record(const PackedPosition* buffer, uint32_t index, Position& pos, float& target,
+                           float result_weight) {
     const PackedPosition& r = buffer[index];
     clear_record_position(pos);
     int pieces = 0, home = 0;
@@ -119,7 +120,7 @@ int decode_training_record(const PackedPosition* buffer, uint32_t index, Positio
     pos.pawnKey = compute_pawn_key(pos);
 
     const float p1 = win_probability(r.result_score), p2 = win_probability(r.sc);
-    target = 0.25f * p1 + 0.75f * p2;
+    target = result_weight * p1 + (1 - result_weight) * p2;
 
     const int side = pos.side;
     if (pos.kingSq[WHITE] == NO_SQUARE || pos.kingSq[BLACK] == NO_SQUARE) return 0;

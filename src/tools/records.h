@@ -40,12 +40,14 @@ void training_set_free();
 // unless noise is 99999, and reseeds the generator and the thread-0 random field.
 int read_training_file(const char* name);
 
-// Fills pos from record `index` of buffer and sets target (0.25 x result
-// probability + 0.75 x score probability; computed for every record). Returns 1
-// when the record is fit for training, 0 when it is rejected: missing king,
-// side not to move in check, score and result disagreeing, or thinned out.
+// Fills pos from record `index` of buffer and sets target (result_weight x
+// result probability + the rest x score probability; computed for every
+// record). Returns 1 when the record is fit for training, 0 when it is
+// rejected: missing king, side not to move in check, score and result
+// disagreeing, or thinned out.
 // Thinning advances the thread-0 random field (training_random()).
-int decode_training_record(const PackedPosition* buffer, uint32_t index, Position& pos, float& target);
+int decode_training_record(const PackedPosition* buffer, uint32_t index, Position& pos, float& target,
+                           float result_weight = 0.25f);
 
 // Hands every record of the training set that the decoder accepts to visit(pos, target).
 template <class Visit>

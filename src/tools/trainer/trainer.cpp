@@ -37,13 +37,14 @@ struct BatchSource {
     const PackedPosition* records;
     uint32_t count;
     NetworkHeader header;
+    float result_weight;
     std::vector<uint32_t> order;
     uint32_t cursor = 0;
     std::mt19937_64 rng;
     Position pos{};
 
-    BatchSource(const PackedPosition* r, uint32_t n, const NetworkHeader& h, uint32_t seed)
-        : records(r), count(n), header(h), order(n), rng(seed) {
+    BatchSource(const PackedPosition* r, uint32_t n, const NetworkHeader& h, float w, uint32_t seed)
+        : records(r), count(n), header(h), result_weight(w), order(n), rng(seed) {
         for (uint32_t i = 0; i < n; i++) order[i] = i;
         shuffle();
     }
@@ -62,7 +63,7 @@ struct BatchSource {
                 shuffle();
             }
             float target;
-            if (usable_training_record(records, order[cursor++], pos, target)) {
+            if (usable_training_record(records, order[cursor++], pos, target, result_weight)) {
                 make_sample(header, pos, target, b.samples[b.size++]);
                 rejected_in_a_row = 0;
             } else if (++rejected_in_a_row > count) {
@@ -156,7 +157,8 @@ struct Trainer {
 
 // The same error through the engine: quantised weights installed as the
 // network, scores from nn_evaluate. The decoder's random field is left as it was.
-double engine_loss(const TrainNet& net, const PackedPosition* records, const std::vector<uint32_t>& indices) {
+double engine_loss(const TrainNet& net, const PackedPosition* records, const std::vector<uint32_t>& indices,
+                   float result_weight) {
     if (indices.empty() || train_net_install(net) != 0) return -1;
     const uint32_t saved = training_random();
     NNState st{};
@@ -164,7 +166,7 @@ double engine_loss(const TrainNet& net, const PackedPosition* records, const std
     double sum = 0;
     for (uint32_t index : indices) {
         float target;
-        decode_training_record(records, index, pos, target);
+        decode_training_record(records, index, pos, target, result_weight);
         st.eval_ply = 0;
         const float p = win_probability(float(nn_evaluate(st, pos)));
         sum += double(p - target) * (p - target);
@@ -183,8 +185,9 @@ std::string time_text(double seconds) {
 
 }  // namespace
 
-bool usable_training_record(const PackedPosition* records, uint32_t index, Position& pos, float& target) {
-    return decode_training_record(records, index, pos, target) && is_quiet_position(pos);
+bool usable_training_record(const PackedPosition* records, uint32_t index, Position& pos, float& target,
+                            float result_weight) {
+    return decode_training_record(records, index, pos, target, result_weight) && is_quiet_position(pos);
 }
 
 int train_network(TrainNet& net, const PackedPosition* records, uint32_t count, const TrainerConfig& config,
@@ -200,13 +203,13 @@ int train_network(TrainNet& net, const PackedPosition* records, uint32_t count, 
     Position pos{};
     for (uint32_t i = train_count; i < count; i++) {
         float target;
-        if (!usable_training_record(records, i, pos, target)) continue;
+        if (!usable_training_record(records, i, pos, target, config.result_weight)) continue;
         validation.emplace_back();
         make_sample(net.header, pos, target, validation.back());
         validation_index.push_back(i);
     }
 
-    BatchSource source(records, train_count, net.header, config.seed);
+    BatchSource source(records, train_count, net.header, config.result_weight, config.seed);
     Trainer trainer(net, config);
     Batch batches[2];
     for (Batch& b : batches) b.samples.resize(config.batch);
@@ -231,7 +234,8 @@ int train_network(TrainNet& net, const PackedPosition* records, uint32_t count, 
             snprintf(name, sizeof name, "%s-%03d.net", config.checkpoint_prefix, report.epochs);
             if (train_net_save(net, name) == 0) saved = name;
         }
-        if (!saved.empty() || last) report.engine_loss = engine_loss(net, records, validation_index);
+        if (!saved.empty() || last)
+            report.engine_loss = engine_loss(net, records, validation_index, config.result_weight);
         if (config.report_seconds > 0)
             fprintf(stderr, "%s %d: train loss %.6f, validation loss %.6f, engine %.6f%s%s\n",
                     last ? "end, epochs completed" : "epoch", report.epochs, report.last_loss, report.validation_loss, report.engine_loss, saved.empty() ? "" : ", saved ",
@@ -283,7 +287,7 @@ int train_network(TrainNet& net, const PackedPosition* records, uint32_t count, 
 
 int run_trainer(int mode, int flag, int argc, char** argv) {
     int hidden = 0, buckets = 0;  // 0: not given
-    float weight_decay = 0;
+    float weight_decay = 0, result_weight = 0.25f;
     uint32_t seed = 1;
     int threads = int(std::thread::hardware_concurrency());
     const bool hold_out = flag != 1;
@@ -293,8 +297,13 @@ int run_trainer(int mode, int flag, int argc, char** argv) {
         if (!strcmp(a, "-hidden") && has_value) hidden = int(read_int(argv[i + 1]));
         else if (!strcmp(a, "-buckets") && has_value) buckets = int(read_int(argv[i + 1]));
         else if (!strcmp(a, "-wd") && has_value) weight_decay = float(read_real(argv[i + 1]));
+        else if (!strcmp(a, "-blend") && has_value) result_weight = float(read_real(argv[i + 1]));
         else if (!strcmp(a, "-seed") && has_value) seed = uint32_t(read_int(argv[i + 1]));
         else if (!strcmp(a, "-threads")) threads = options.threads;
+    }
+    if (!(result_weight >= 0 && result_weight <= 1)) {
+        printf("-blend takes the game result's share of the target, from 0 to 1\n");
+        return 1;
     }
 
     TrainNet net;
@@ -331,6 +340,7 @@ int run_trainer(int mode, int flag, int argc, char** argv) {
     config.threads = threads;
     config.seed = seed;
     config.weight_decay = weight_decay;
+    config.result_weight = result_weight;
     config.hold_out = hold_out;
     config.checkpoint_prefix = "quox-ckpt";
     printf("training %s network of %d neurons on %u records of %s: %.1fM positions, batch %u, rate %g, %d threads\n",

@@ -13,6 +13,7 @@ struct TrainerConfig {
     uint32_t batch = 16384;
     float learning_rate = 0.001f;  // Adam step at the start; it falls along a cosine to 5% of it
     float weight_decay = 0;        // each step shrinks every weight by rate x weight_decay x weight
+    float result_weight = 0.25f;   // share of the game result in the target, the rest is the search score's
     int threads = 2;
     uint32_t seed = 1;             // the decoder's thinning and the shuffles
     bool hold_out = true;          // keep the last 2% of the records (at most 200000) for validation
@@ -33,7 +34,8 @@ struct TrainReport {
 // The decoder's verdict, and a quiet position: a static evaluation cannot see
 // a capture that wins material, yet the search score of such a position
 // counts it, so those records (and positions in check) would only teach noise.
-bool usable_training_record(const PackedPosition* records, uint32_t index, Position& pos, float& target);
+bool usable_training_record(const PackedPosition* records, uint32_t index, Position& pos, float& target,
+                            float result_weight = 0.25f);
 
 // Trains net on the usable records among [0, count). The records' decoder thinning draws from
 // training_random(), which the trainer seeds with config.seed: the result
@@ -45,7 +47,8 @@ int train_network(TrainNet& net, const PackedPosition* records, uint32_t count, 
 // The -train (fresh network) and -train2 (continue from the network loaded at
 // start-up) modes on options.training_file. Extra switches of this build:
 // -hidden N (accumulator size of a fresh network, default 256), -buckets N
-// (its input buckets, 1 or 2, default 2), -wd X (weight decay, default 0), -seed N.
+// (its input buckets, 1 or 2, default 2), -wd X (weight decay, default 0), -seed N,
+// -blend W (share of the game result in the target, default 0.25).
 // With -train2, -hidden and -buckets widen the loaded network first (train_net_grow).
 // flag 1 (the third value after the count) trains on every record, without a validation share.
 int run_trainer(int mode, int flag, int argc, char** argv);

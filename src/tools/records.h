@@ -40,6 +40,9 @@ void training_set_free();
 // unless noise is 99999, and reseeds the generator and the thread-0 random field.
 int read_training_file(const char* name);
 
+// The game result's share of a record's target; the search score has the rest.
+constexpr float DEFAULT_RESULT_WEIGHT = 0.25f;
+
 // Fills pos from record `index` of buffer and sets target (result_weight x
 // result probability + the rest x score probability; computed for every
 // record). Returns 1 when the record is fit for training, 0 when it is
@@ -47,7 +50,7 @@ int read_training_file(const char* name);
 // disagreeing, or thinned out.
 // Thinning advances the thread-0 random field (training_random()).
 int decode_training_record(const PackedPosition* buffer, uint32_t index, Position& pos, float& target,
-                           float result_weight = 0.25f);
+                           float result_weight = DEFAULT_RESULT_WEIGHT);
 
 // Hands every record of the training set that the decoder accepts to visit(pos, target).
 template <class Visit>

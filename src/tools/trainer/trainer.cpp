@@ -287,7 +287,7 @@ int train_network(TrainNet& net, const PackedPosition* records, uint32_t count, 
 
 int run_trainer(int mode, int flag, int argc, char** argv) {
     int hidden = 0, buckets = 0;  // 0: not given
-    float weight_decay = 0, result_weight = 0.25f;
+    float weight_decay = 0, result_weight = DEFAULT_RESULT_WEIGHT;
     uint32_t seed = 1;
     int threads = int(std::thread::hardware_concurrency());
     const bool hold_out = flag != 1;

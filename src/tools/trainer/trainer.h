@@ -13,7 +13,7 @@ struct TrainerConfig {
     uint32_t batch = 16384;
     float learning_rate = 0.001f;  // Adam step at the start; it falls along a cosine to 5% of it
     float weight_decay = 0;        // each step shrinks every weight by rate x weight_decay x weight
-    float result_weight = 0.25f;   // share of the game result in the target, the rest is the search score's
+    float result_weight = DEFAULT_RESULT_WEIGHT;  // -blend
     int threads = 2;
     uint32_t seed = 1;             // the decoder's thinning and the shuffles
     bool hold_out = true;          // keep the last 2% of the records (at most 200000) for validation
@@ -35,7 +35,7 @@ struct TrainReport {
 // a capture that wins material, yet the search score of such a position
 // counts it, so those records (and positions in check) would only teach noise.
 bool usable_training_record(const PackedPosition* records, uint32_t index, Position& pos, float& target,
-                            float result_weight = 0.25f);
+                            float result_weight = DEFAULT_RESULT_WEIGHT);
 
 // Trains net on the usable records among [0, count). The records' decoder thinning draws from
 // training_random(), which the trainer seeds with config.seed: the result

@@ -12,32 +12,28 @@ import sys
 FLOORS = [["core"], ["board"], ["eval", "tablebase", "book"], ["search"], ["tools"], ["frontend"]]
 LEVEL = {room: level for level, rooms in enumerate(FLOORS) for room in rooms}
 
-def main(src):
-    faults = []
+
+def faults(src):
     for folder, _, files in os.walk(src):
-        for name in sorted(files):
-            if not name.endswith((".h", ".cpp", ".S")):
-                continue
-            path = os.path.join(folder, name)
+        for path in (os.path.join(folder, name) for name in sorted(files) if name.endswith((".h", ".cpp", ".S"))):
             mine = os.path.relpath(path, src).split(os.sep)[0]
             if mine not in LEVEL:
-                faults.append(f"{path}: folder '{mine}' is on no floor")
+                yield f"{path}: folder '{mine}' is on no floor"
                 continue
             with open(path, errors="replace") as f:
                 for number, line in enumerate(f, 1):
                     m = re.match(r'\s*#\s*include\s+"([^"/]+)/', line)
-                    if not m or m.group(1) == mine:
+                    theirs = m and m.group(1)
+                    if not m or theirs == mine:
                         continue
-                    theirs = m.group(1)
                     if theirs not in LEVEL:
-                        faults.append(f"{path}:{number}: includes '{theirs}', which is on no floor")
+                        yield f"{path}:{number}: includes '{theirs}', which is on no floor"
                     elif LEVEL[theirs] >= LEVEL[mine]:
                         where = "a higher floor" if LEVEL[theirs] > LEVEL[mine] else "a sibling on its floor"
-                        faults.append(f"{path}:{number}: {mine} includes {theirs} ({where}): {line.strip()}")
-    for fault in faults:
-        print(fault)
-    print(f"{len(faults)} include(s) against the floor order" if faults else "includes run downwards only")
-    return 1 if faults else 0
+                        yield f"{path}:{number}: {mine} includes {theirs} ({where}): {line.strip()}"
+
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "src")))
+    found = list(faults(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "src")))
+    print("\n".join(found + [f"{len(found)} include(s) against the floor order" if found else "includes run downwards only"]))
+    sys.exit(1 if found else 0)

@@ -1,6 +1,5 @@
-// The staged picker: which moves come out, in which order and with which
-// scores, at full-width and quiescence nodes (that every generated move comes
-// out exactly once is checked along the random games).
+// The staged picker's order and scores (that every generated move comes out
+// exactly once is checked along the random games).
 
 #include <set>
 

@@ -103,13 +103,6 @@ TEST(GameHistory, GameMovesAreCheckedAndLongGamesKeepTheirRecentRecords) {
     int taken = 0;
     while (unmake_game_move(*game) == 0) taken++;
     EXPECT_EQ(taken, held);
-    // A copy for a search thread is independent of the game.
-    auto copy = board_from(START_FEN);
-    copy_game(*copy, *tb);
-    EXPECT_EQ(copy->pos.owner, copy.get());
-    EXPECT_EQ(copy->ply[5].moves, copy->lists[5]);
-    make_move(copy->pos, legal_moves(*copy)[0]);
-    EXPECT_EQ(copy->histIndex, tb->histIndex + 1);
 }
 
 TEST(PrintBoard, StartPosition) {

@@ -1,7 +1,6 @@
-// Each family of hand-crafted terms on small positions against values worked
-// out by hand: every weight is zero but the ones under test, with equal
-// middle-game and end-game halves so that the phase blend gives them back
-// exactly, and enough material on one side that no ending is scaled.
+// Hand-crafted terms against values worked out by hand: every weight zero but
+// the ones under test, with equal halves so the phase blend returns them
+// exactly, and enough material that no ending is scaled.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -49,20 +48,15 @@ struct HceTerms : testing::Test {
 
 }  // namespace
 
-TEST_F(HceTerms, MaterialTablesAndTheMoveBonus) {
+TEST_F(HceTerms, MaterialTablesAndPawnStructure) {
     // White's reading of the tables; Black's, and the mirror for a king on files a-d, follow
     // from the colour-flip and mirror test over random games (Hce.ColourFlipMirror...).
+    // a2, c2 and c3 isolated; e4 weak (f5 is ahead of it); c2 doubled and blocked; f5 defended by e4.
+    const char* structure = "3qk3/8/8/5P2/4P3/2P5/P1P5/3QK3 w - -";
     check({
         {"rook a1, king e1", "4k3/8/8/8/8/8/8/R3K3 w - -",
          {{h.mtl_rook, 500}, {h.pst[PST_R][0], 7}, {h.pst[PST_R][7], 3}, {h.stm_bonus, 10}}, 517},
         {"king tables, the black king mirrored", "r2k4/8/8/8/8/8/8/6K1 w - -", {{h.pst[PST_K][6], 9}, {h.pst[PST_K][4], 5}}, 9 - 5},
-    });
-}
-
-TEST_F(HceTerms, IsolatedWeakDoubledBlockedDefendedAndSideBySide) {
-    // a2, c2 and c3 isolated; e4 weak (f5 is ahead of it); c2 doubled and blocked; f5 defended by e4.
-    const char* structure = "3qk3/8/8/5P2/4P3/2P5/P1P5/3QK3 w - -";
-    check({
         {"structure", structure,
          {{h.pawn_isolated, -10}, {h.pawn_weak, -7}, {h.pawn_doubled, -5}, {h.pawn_blocked, -3}, {h.pst[PST_DP][37], 4}},
          -30 - 7 - 5 - 3 + 4},
@@ -74,7 +68,7 @@ TEST_F(HceTerms, IsolatedWeakDoubledBlockedDefendedAndSideBySide) {
     });
 }
 
-TEST_F(HceTerms, MobilityOutpostsAndTheirExtras) {
+TEST_F(HceTerms, MobilityKingSafetyAndPassers) {
     check({
         // Knight d5: eight squares, an outpost defended by the e4 pawn.
         {"knight outpost", "3qk3/8/8/3N4/4P3/8/8/3QK3 w - -", {{h.knight_mobility, 100}, {h.knight_outpost, 30}},
@@ -98,11 +92,6 @@ TEST_F(HceTerms, MobilityOutpostsAndTheirExtras) {
         // Queen a1: seventeen squares; four of them (a7, b1, b2, g7) are covered by the b7 rook.
         {"queen", "4k3/8/8/8/8/8/8/Q3K3 w - -", {{h.queen_mobility, 100}}, times(0.41f, 100)},
         {"queen and an enemy rook", "4k3/1r6/8/8/8/8/8/Q3K3 w - -", {{h.queen_mobility, 100}}, times(0.38f, 100)},
-    });
-}
-
-TEST_F(HceTerms, ShieldChecksTrappedAndPawnDistance) {
-    check({
         // Full shield; the d8 rook has one safe check on d1.
         {"a check", "3rk3/8/8/8/8/8/5PPP/6K1 w - -", {{h.pawn_shield, 20}, {h.enemy_checks, -20}}, -20},
         // Black's king is walled in by its own pieces, with a shield of 6; White's king has no
@@ -110,11 +99,6 @@ TEST_F(HceTerms, ShieldChecksTrappedAndPawnDistance) {
         {"trapped king and shields", "6rk/6pp/8/8/8/8/8/K6Q w - -",
          {{h.king_trapped, -30}, {h.pawn_shield, 20}, {h.king_pawn_dist, -8}},
          (times(-9 * 0.111f, 20) - 8) - (times(-3 * 0.111f, 20) - 30)},
-    });
-}
-
-TEST_F(HceTerms, MobileFreeConnectedAndCandidates) {
-    check({
         // d5: mobile, not free (d7 is the black king's); kings at distances 1 and 6 from d7.
         {"mobile passer", "q3k3/8/8/3P4/8/8/8/4K2Q w - -",
          {{h.ppawn_mobile, 100}, {h.ppawn_free, 1000}, {h.ppawn_base, 1000}, {h.ppawn_ekprox, 50}, {h.ppawn_fkprox, -20}},

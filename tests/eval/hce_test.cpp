@@ -1,6 +1,5 @@
-// The hand-crafted evaluation as a whole: phase, the pawn cache, endgame
-// scaling, pins, colour and wing symmetry over random games, and the display's
-// category totals.
+// The hand-crafted evaluation as a whole: the pawn cache, endgame scaling,
+// pins, colour and wing symmetry over random games, the display's totals.
 
 #include <random>
 
@@ -8,14 +7,10 @@
 #include "eval/scale.h"
 #include "eval_support.h"
 
-TEST(Hce, PhaseAndThePawnCache) {
+// The cache key folds in each king's wing (pawn scores depend on it); an
+// entry is trusted from ply 2 on.
+TEST(Hce, PawnCacheKeyAndTrust) {
     init_eval_tests();
-    EvalCase start(START_FEN), pawn("4k3/8/8/8/8/8/4P3/4K3 w - -");
-    EXPECT_EQ(start.hce(), 36);  // everything cancels but the side-to-move bonus (mg 36 at phase 1)
-    EXPECT_EQ(start.es->hce.phase, 1.0f);
-    pawn.hce();
-    EXPECT_FLOAT_EQ(pawn.es->hce.phase, 0.014f);
-    // The key folds in each king's wing; an entry is trusted from ply 2 on.
     EvalCase a("4k3/pp6/8/8/8/8/PP6/4K3 w - -"), b("3k4/pp6/8/8/8/8/PP6/4K3 w - -"), c("3k4/pp6/8/8/8/8/PP6/3K4 w - -");
     EXPECT_EQ(a.tb->pos.pawnKey, b.tb->pos.pawnKey);
     EXPECT_NE(pawn_cache_key(a.tb->pos), pawn_cache_key(b.tb->pos));

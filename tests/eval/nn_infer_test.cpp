@@ -1,7 +1,5 @@
-// Network inference: long random walks of positions evaluated on long-lived
-// states (mostly the update path) by the vector and the scalar backend, and
-// against fresh states and the mirror image; the buckets, the output clamp,
-// buffers across network changes.
+// Network inference: random walks on long-lived states (the incremental path)
+// against the scalar backend, fresh states and mirror images; buckets, clamp.
 
 #include <cstring>
 

@@ -1,7 +1,5 @@
-// Network files: writer -> loader round trips, the conversion of stored
-// values, files the loader must refuse without losing the network it has,
-// the embedded image, "new" random networks, load noise, and the committed
-// placeholder file.
+// Network files: writer -> loader round trips, refused files that must not
+// cost the network in use, "new" networks, load noise, the committed placeholder.
 #include <unistd.h>
 
 #include <cstring>
@@ -123,9 +121,6 @@ TEST(NnFile, UnusableFilesKeepThePreviousNetworkAndTheEmbeddedOneStandsIn) {
 TEST(NnFile, NewNetworksLoadNoiseAndTheCommittedPlaceholder) {
     EXPECT_EQ(load_file("new", 0), "new net...\ncreated new NN\n");
     EXPECT_EQ(memcmp(&network.header, &DEFAULT_NETWORK_HEADER, sizeof DEFAULT_NETWORK_HEADER), 0);
-    ASSERT_EQ(network.weight_count, 1989120);
-    const auto [lo, hi] = std::minmax_element(network.weights, network.weights + network.weight_count);
-    EXPECT_TRUE(*lo >= -256 && *lo < -250 && *hi > 250 && *hi < 256);  // rand() % 20000 = 0 gives -256
     const std::vector<int16_t> first(network.weights, network.weights + network.weight_count);
     load_file("new", 0);
     EXPECT_FALSE(network_weights_are(first));

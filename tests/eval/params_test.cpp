@@ -1,6 +1,5 @@
-// The parameter table and its text: registration, the loader's quirks (borrow
-// on negative mg, names out of order, skipped lines, overlong texts) and the
-// round trip through the text the tuner writes.
+// The parameter text: the round trip through what the tuner writes, and the
+// loader's quirks that old parameter files rely on.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -19,13 +18,8 @@ std::string load(const std::string& text) {
 
 }  // namespace
 
-TEST(Params, RegistrationTheDefaultTextAndTheLoadersQuirks) {
+TEST(Params, TheDefaultTextAndTheLoadersQuirks) {
     init_eval_tests();
-    // The king table is read with the king on files e-h only; pawns never stand on the edge ranks.
-    for (int sq = 0; sq < 64; sq++) {
-        EXPECT_TRUE(sq % 8 >= 4 || eval_handles.pst[PST_K][sq]->packed == 0) << sq;
-        for (int t : {PST_P1, PST_P2, PST_CP, PST_DP}) EXPECT_TRUE((sq >= 8 && sq < 56) || eval_handles.pst[t][sq]->packed == 0) << sq;
-    }
     // The default text is what the tuner writes, and reading it back changes nothing.
     const std::string written = param_text();
     EXPECT_EQ(written, std::string(default_param_text));

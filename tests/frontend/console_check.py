@@ -17,8 +17,6 @@ import termios
 import time
 
 TIMEOUT = 60  # seconds; only a hang ever comes near it
-
-
 STARTED = []  # every program started, killed at the end even when a check fails
 
 
@@ -37,8 +35,7 @@ class Console:
             os.close(slave)
             self.out_fd = self.in_fd = master
         else:
-            self.proc = subprocess.Popen(args, cwd=workdir, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                         stderr=subprocess.STDOUT)
+            self.proc = subprocess.Popen(args, cwd=workdir, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
             self.in_fd, self.out_fd = self.proc.stdin.fileno(), self.proc.stdout.fileno()
         STARTED.append(self.proc)
         self.screen = ""
@@ -56,17 +53,15 @@ class Console:
                 seen, self.screen = self.screen[: match.end()], self.screen[match.end():]
                 return seen
             ready, _, _ = select.select([self.out_fd], [], [], max(0.0, deadline - time.time()))
-            if not ready:
-                raise AssertionError(f"no {pattern!r} on the screen; it shows:\n{self.screen[-3000:]}")
+            assert ready, f"no {pattern!r} on the screen; it shows:\n{self.screen[-3000:]}"
             try:
                 data = os.read(self.out_fd, 65536)
             except OSError:  # the terminal closes with the program
                 data = b""
-            if not data:
-                raise AssertionError(f"program ended before {pattern!r}; last output:\n{self.screen[-3000:]}")
+            assert data, f"program ended before {pattern!r}; last output:\n{self.screen[-3000:]}"
             self.screen += data.decode(errors="replace").replace("\r\n", "\n")
 
-    def command(self, line, until):
+    def command(self, line, until="(white|black)\n"):
         self.type(line)
         return self.wait_for(until)
 
@@ -82,25 +77,20 @@ def board(seen):
     return fens[-1]
 
 
-def check(condition, message):
-    if not condition:
-        raise AssertionError(message)
-
-
 def scenario_game(binary, shared, workdir):
     c = Console(binary, workdir)
     # The same move typed three ways, then an engine reply; bad moves are refused.
     for line, shown, side in (("e2e4", "1. move e2e4", "black"), ("move e7e5", "1. move e7e5", "white"), ("Nf3", "2. move Nf3", "black")):
         seen = c.command(line, side + "\n")
-        check(shown in seen, seen)
-    check(board(seen) == "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 1 3", seen)
+        assert shown in seen, seen
+    assert board(seen) == "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 1 3", seen
     for bad in ("e7e4", "Qh9", "Ke2"):
         seen = c.command(bad, "invalid: .*\n")
-        check("invalid: " + bad in seen, seen)
+        assert "invalid: " + bad in seen, seen
     c.command("set depth 4", "")
     seen = c.command("mv", "move= .*\n(.*\n)*?white\n")
     reply = board(seen)
-    check(reply.endswith(" 4"), "the engine's reply is on the board: " + seen)
+    assert reply.endswith(" 4"), "the engine's reply is on the board: " + seen
 
     # Taking back and replaying: "undo" and "[" step back, "]" forward, "jump" anywhere.
     for line, side, expected in (("undo", "black", None), ("[", "white", "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 2"),
@@ -109,24 +99,24 @@ def scenario_game(binary, shared, workdir):
                                  ("jump 2", "white", "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 2"),
                                  ("]", "black", None), ("]", "white", reply)):
         seen = c.command(line, side + "\n")
-        check(expected is None or expected in (board(seen), *seen.splitlines()), f"{line}: {seen}")
+        assert expected is None or expected in (board(seen), *seen.splitlines()), f"{line}: {seen}"
     # A new move after a take-back replaces the recorded continuation.
     for line in ("undo", "d7d6", "undo"):
-        c.command(line, "(white|black)\n")
+        c.command(line)
     seen = c.command("]", "white\n")
-    check("2... move d7d6" in seen, seen)
+    assert "2... move d7d6" in seen, seen
     # Keys: the start position recurs after the knights went out and back.
     for move in ("Ng1", "Nf6", "Nf3", "Ng8"):
-        c.command(move, "(white|black)\n")
+        c.command(move)
     c.type("test")
-    seen = c.command("bd", "(white|black)\n")
+    seen = c.command("bd")
     keys = re.findall(r"^[0-9a-f]+( repetition)?$", seen, re.M)
-    check(len(keys) == 9 and keys.count(" repetition") == 1, seen)
+    assert len(keys) == 9 and keys.count(" repetition") == 1, seen
 
     # Bad FEN text is refused and the game stays; settings are confirmed.
     before = board(seen)
     c.command("fen 8/8/8/8 w - -", "illegal position.*\n")
-    check(board(c.command("bd", "(white|black)\n")) == before, "the refused FEN changed the game")
+    assert board(c.command("bd")) == before, "the refused FEN changed the game"
     for line, shown in (("set level 40 5:00 2", "set level to 40 moves in 300.00 seconds, inc 2.00"),
                         ("set ss 0", "selectivity set to OFF"), ("lmr", "LMR_depth"), ("set ss 1", "set default"),
                         ("set NMP_depth 5", "NMP_depth set to 5")):
@@ -142,31 +132,28 @@ def scenario_setup(binary, shared, workdir):
     kiwipete = next(entry for entry in suite if entry[0].startswith("r3k2r/p1ppqpb1"))
     squares = [(ch, "abcdefgh"[f] + str(8 - r)) for r, row in enumerate(kiwipete[0].split()[0].split("/"))
                for f, ch in enumerate(re.sub(r"\d", lambda m: "." * int(m.group()), row)) if ch != "."]
-    c.type("edit")
-    c.type("#")
+    c.type("edit\n#")
     c.type("b " + " ".join(ch.upper() + sq for ch, sq in squares if ch.islower()))
     c.type("w " + " ".join(ch + sq for ch, sq in squares if ch.isupper()) + " Qz9 Pa8")
     c.type(".")
     seen = c.command("perft 2", "visited.*\n")
-    check(board(seen) == "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 0", seen)
-    check(f"visited {int(kiwipete[2].split()[1])} nodes" in seen, seen)
+    assert board(seen) == "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 0", seen
+    assert f"visited {int(kiwipete[2].split()[1])} nodes" in seen, seen
     # A set-up that is no position is refused.
-    c.type("edit")
-    c.type("w Ke1 Ke2")
-    seen = c.command(".", "(white|black)\n")
-    check("illegal position" in seen, seen)
+    c.type("edit\nw Ke1 Ke2")
+    assert "illegal position" in c.command("."), "a set-up of two white kings was taken"
     # The colour mirror of a position has the same perft counts.
     endgame = next(entry for entry in suite if entry[0].startswith("8/2k1p3/3pP3/3P2K1"))
-    c.command("fen " + endgame[0], "(white|black)\n")
-    seen = c.command("reverse", "(white|black)\n")
-    check(board(seen).startswith("8/8/8/8/3p2k1/3Pp3/2K1P3/8 b - -"), seen)
+    c.command("fen " + endgame[0])
+    seen = c.command("reverse")
+    assert board(seen).startswith("8/8/8/8/3p2k1/3Pp3/2K1P3/8 b - -"), seen
     seen = c.command("perft 3", "visited.*\n")
-    check(f"visited {int(endgame[3].split()[1])} nodes" in seen, seen)
+    assert f"visited {int(endgame[3].split()[1])} nodes" in seen, seen
     # Exchange values: a king in check, a queen hit by a pawn, a defended and a loose pawn.
-    c.command("fen 4k3/8/4p3/3p4/4Q3/8/8/R3K2r w - -", "(white|black)\n")
+    c.command("fen 4k3/8/4p3/3p4/4Q3/8/8/R3K2r w - -")
     seen = c.command("swap", "sq= e6.*\n")
     for line in ("sq= e1, swap1= 9999", "sq= e4, swap1= 1060", "sq= d5, swap1=    0", "sq= e6, swap1=  100"):
-        check(line in seen, seen)
+        assert line in seen, seen
     c.quit()
 
 
@@ -175,80 +162,75 @@ def scenario_search(binary, shared, workdir):
     c.command("d2d4", "black\n")
     # Analysis reports but does not play.
     seen = c.command("go 6", "move= .*\n(.*\n)*?\n")
-    check(re.search(r"^00\] 06", seen, re.M), seen)
-    check("Hash fill=" in seen, seen)
-    seen = c.command("bd", "(white|black)\n")
-    check(board(seen).startswith("rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR b"), seen)
+    assert re.search(r"^00\] 06", seen, re.M), seen
+    assert "Hash fill=" in seen, seen
+    assert board(c.command("bd")).startswith("rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR b"), "analysis played a move"
     seen = c.command("pv", "PV: .*\n")
-    check(len(seen.split("PV: ")[1].split()) >= 2, seen)
+    assert len(seen.split("PV: ")[1].split()) >= 2, seen
 
     # Self-play on a clock of ten minutes a move: only "." ends each search.
-    c.command("set level 1 600 0", "set level.*\n")
-    c.command("set depth 80", "")
+    c.type("set level 1 600 0\nset depth 80")
     c.command("self", r"^00\] 0[3-9]")
     seen = c.command(".", "move= .*\n(.*\n)*?(white|black)\n")
-    check(board(seen).split()[1] == "w" and board(seen).endswith(" 2"), seen)  # Black has moved
+    assert board(seen).split()[1] == "w" and board(seen).endswith(" 2"), seen  # Black has moved
     c.wait_for(r"^00\] 0[3-9]")  # the game goes on with the other side's search
     seen = c.command(".", "move= .*\n(.*\n)*?(white|black)\n")
-    check(board(seen).endswith(" 3"), seen)
+    assert board(seen).endswith(" 3"), seen
     # A closed terminal leaves nobody to say "." or quit: the program ends with it.
     c.wait_for(r"^00\] 0[3-9]")
     os.close(c.in_fd)
-    check(c.proc.wait(TIMEOUT) == 0, "the program outlived its terminal")
+    assert c.proc.wait(TIMEOUT) == 0, "the program outlived its terminal"
 
 
 def scenario_files(binary, shared, workdir):
     c = Console(binary, workdir)
-    for move in ("e4", "c5", "Nf3", "d6", "d4", "cxd4", "Nxd4", "Nf6", "Nc3", "a6", "Be2", "e5", "Nb3", "Be7",
-                 "O-O", "O-O"):
-        c.command(move, "(white|black)\n")
-    seen = c.command("bd", "(white|black)\n")
-    played = board(seen)
+    for move in "e4 c5 Nf3 d6 d4 cxd4 Nxd4 Nf6 Nc3 a6 Be2 e5 Nb3 Be7 O-O O-O".split():
+        c.command(move)
+    played = board(c.command("bd"))
     c.command("save", "")
     c.command("new", "white\n")
     seen = c.command("load tmp.pgn Unknown", "read .*\n(.*\n)*?white\n")
-    check(board(seen) == played, seen)
-    check("loading tmp.pgn, tag Unknown" in seen and "can't parse" not in seen, seen)
-    with open(os.path.join(workdir, "tmp.pgn")) as f:
-        text = f.read()
-    check(text.startswith('[Event "Unknown"]\n') and "O-O O-O" in text, text)
+    assert board(seen) == played, seen
+    assert "loading tmp.pgn, tag Unknown" in seen and "can't parse" not in seen, seen
+    text = open(os.path.join(workdir, "tmp.pgn")).read()
+    assert text.startswith('[Event "Unknown"]\n') and "O-O O-O" in text, text
 
     # A real game from a collection, replayed to its last move.
     kasparov = os.path.join(shared, "data/pgn/kasparov.pgn")
     seen = c.command(f"load {kasparov} Chandler", "read .*\n(.*\n)*?white\n")
-    check("read 1 games" in seen and "can't parse" not in seen, seen)
-    check(board(seen).endswith(" 82"), seen)
+    assert "read 1 games" in seen and "can't parse" not in seen, seen
+    assert board(seen).endswith(" 82"), seen
 
     # "book" lists the first book's candidates (the default file name) and picks one.
     shutil.copy(os.path.join(shared, "data/books/performance.bin"), os.path.join(workdir, "quox_book.bin"))
     c.command("new", "white\n")
     seen = c.command("book", "selecting .*\n")
-    check(re.search(r"^  e2e4  cnt=", seen, re.M) and re.search(r"selecting (e2e4|d2d4|c2c4)", seen), seen)
+    assert re.search(r"^  e2e4  cnt=", seen, re.M) and re.search(r"selecting (e2e4|d2d4|c2c4)", seen), seen
 
     # "get" takes a position from test.epd by its id.
     with open(os.path.join(workdir, "test.epd"), "w") as f:
         f.write('; a comment\n8/8/8/4k3/8/8/3Q4/4K3 w - - bm Qd4; id "one";\n'
                 'r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - id "two";\n')
-    seen = c.command("get two", "(white|black)\n")
-    check(board(seen).startswith("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -"), seen)
+    seen = c.command("get two")
+    assert board(seen).startswith("r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq -"), seen
 
     # The evaluation display: the rows add up to the hand-crafted total.
     for command in ("ev", "sp"):
         seen = c.command(command, "nne= .*\n")
         rows = re.findall(r"^(\w+):\s+(-?\d+)\s+(-?\d+)\s+(-?\d+)$", seen, re.M)
-        check(len(rows) == 9, seen)
+        assert len(rows) == 9, seen
         total = sum(int(w) - int(b) + int(md) for _, w, b, md in rows)
         hce = int(re.search(r"hce= (-?\d+)", seen).group(1))
-        check(abs(total - hce) <= 9, f"rows add up to {total}, hce= {hce}\n{seen}")
+        assert abs(total - hce) <= 9, f"rows add up to {total}, hce= {hce}\n{seen}"
     seen = c.wait_for("King \n(.*\n){8}")  # sp ends with the king table
     seen = c.command("ev2", "eval= .*\n")
     nne = int(re.search(r"nne= (-?\d+)", c.command("ev", "nne= .*\n")).group(1))
-    check(abs(float(seen.split("eval=")[1]) - nne) <= 1, seen)
+    assert abs(float(seen.split("eval=")[1]) - nne) <= 1, seen
 
     # From the console to the UCI protocol.
     c.command("uci", "uciok\n")
     c.type("position startpos moves e2e4")
-    seen = c.command("go depth 3", "bestmove .*\n")
+    c.command("go depth 3", "bestmove .*\n")
     c.quit()
 
 

@@ -13,7 +13,6 @@ of chess come from the shared match runner's move generator.
                   [--openings FILE] [--seed S] [--option Name=Value ...]
 """
 import argparse
-import importlib.util
 import os
 import queue
 import random
@@ -22,14 +21,10 @@ import sys
 import threading
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-SHARED = os.path.join(HERE, "..", "..", "..", "shared")
-_spec = importlib.util.spec_from_file_location("match", os.path.join(SHARED, "tools", "match.py"))
-match = importlib.util.module_from_spec(_spec)
-sys.modules["match"] = match
-_spec.loader.exec_module(match)
+SHARED = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "shared")
+sys.path.insert(0, os.path.join(SHARED, "tools"))
+import match  # noqa: E402
 
-START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"
 TRACE = os.environ.get("PONDER_TRACE") == "1"  # every line to and from the engines on stderr
 HANG_GRACE = 5.0  # seconds past the whole clock before a silent engine counts as hung
 
@@ -45,26 +40,25 @@ class Fault(Exception):
 class Engine:
     def __init__(self, command, options, name):
         self.command, self.options, self.name = command, options, name
-        self.proc = None
-        self.pondering = None  # the move this engine ponders on, while it does
         self.longest = (0.0, 0.0)  # (move time, clock it had)
-        self.peak_rss_kb = [None, None]  # first and last reading
 
     def start(self):
         self.proc = subprocess.Popen(self.command.split(), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                      stderr=subprocess.DEVNULL, text=True, bufsize=1)
-        self.lines = queue.Queue()
-        threading.Thread(target=self._read, daemon=True).start()
+        self.lines, self.pondering = queue.Queue(), None  # pondering: the move pondered on, while it is
+        # The reader keeps its own queue: a killed engine's end of output must not reach its successor.
+        threading.Thread(target=self._read, args=(self.proc.stdout, self.lines), daemon=True).start()
         self.send("uci")
         self.wait_for("uciok", 10)
         for name, value in self.options:
             self.send(f"setoption name {name} value {value}")
         self.ready()
 
-    def _read(self):
-        for line in self.proc.stdout:
-            self.lines.put((time.monotonic(), line.strip()))
-        self.lines.put((time.monotonic(), None))
+    @staticmethod
+    def _read(stream, lines):
+        for line in stream:
+            lines.put((time.monotonic(), line.strip()))
+        lines.put((time.monotonic(), None))
 
     def send(self, text):
         if TRACE:
@@ -75,69 +69,36 @@ class Engine:
         except OSError:
             raise Fault("crash", f"{self.name}: cannot write '{text}'")
 
-    def next_line(self, deadline):
-        try:
-            stamp, line = self.lines.get(timeout=max(0.0, deadline - time.monotonic()))
-        except queue.Empty:
-            raise Fault("hang", f"{self.name}: no answer in time")
-        if line is None:
-            raise Fault("crash", f"{self.name}: exited with {self.proc.wait()}")
-        if TRACE:
-            print(f"{stamp:.3f} {self.name} > {line}", file=sys.stderr)
-        return stamp, line
-
     def wait_for(self, word, seconds):
         deadline = time.monotonic() + seconds
         while True:
-            stamp, line = self.next_line(deadline)
+            try:
+                stamp, line = self.lines.get(timeout=max(0.0, deadline - time.monotonic()))
+            except queue.Empty:
+                raise Fault("hang", f"{self.name}: no answer in time")
+            if line is None:
+                raise Fault("crash", f"{self.name}: exited with {self.proc.wait()}")
+            if TRACE:
+                print(f"{stamp:.3f} {self.name} > {line}", file=sys.stderr)
             if line.split()[:1] == [word]:
-                return stamp, line
+                return stamp, line.split()
 
     def ready(self):
         self.send("isready")
         self.wait_for("readyok", 30)
 
-    def bestmove(self, seconds):
-        """(arrival time, move, ponder move or None)."""
-        stamp, line = self.wait_for("bestmove", seconds)
-        words = line.split()
-        move = words[1] if len(words) > 1 else ""
-        ponder = words[3] if len(words) > 3 and words[2] == "ponder" else None
-        return stamp, move, ponder
-
     def ponder_check(self):
         """A bestmove while pondering, unasked, breaks the protocol."""
-        while True:
-            try:
-                _, line = self.lines.get_nowait()
-            except queue.Empty:
-                return
-            if line is None:
-                raise Fault("crash", f"{self.name}: exited while pondering")
-            if line.startswith("bestmove"):
-                raise Fault("protocol", f"{self.name}: '{line}' while pondering")
+        while not self.lines.empty():
+            line = self.lines.get_nowait()[1]
+            if line is None or line.startswith("bestmove"):
+                raise Fault("crash" if line is None else "protocol", f"{self.name}: {line or 'exited'} while pondering")
 
     def end_ponder(self):
         if self.pondering is not None:
             self.send("stop")
-            self.bestmove(10)
+            self.wait_for("bestmove", 10)
             self.pondering = None
-
-    def rss_kb(self):
-        try:
-            with open(f"/proc/{self.proc.pid}/status") as f:
-                for line in f:
-                    if line.startswith("VmHWM:"):
-                        return int(line.split()[1])
-        except OSError:
-            return None
-
-    def quit(self):
-        try:
-            self.send("quit")
-            self.proc.wait(timeout=5)
-        except (Fault, subprocess.TimeoutExpired):
-            self.proc.kill()
 
 
 class Clock:
@@ -148,8 +109,7 @@ class Clock:
         else:
             base, _, inc = tc.partition("+")
             self.moves_to_go, self.base, self.inc = 0, float(base), float(inc or 0)
-        self.left = [self.base, self.base]
-        self.moved = [0, 0]
+        self.left, self.moved = [self.base, self.base], [0, 0]
 
     def go_args(self, side):
         text = f"wtime {int(self.left[0] * 1000)} btime {int(self.left[1] * 1000)}"
@@ -170,75 +130,63 @@ class Clock:
         return True
 
 
-def game_over(pos, seen):
-    legal = pos.legal_moves()
+def game_over(pos, seen, legal):
     if not legal:
-        return "checkmate" if pos.in_check() else "stalemate", legal
+        return "checkmate" if pos.in_check() else "stalemate"
     if pos.halfmove >= 100:
-        return "fifty moves", legal
+        return "fifty moves"
     key = pos.repetition_key(legal)
     seen[key] = seen.get(key, 0) + 1
     if seen[key] >= 3:
-        return "repetition", legal
-    if pos.insufficient_material():
-        return "insufficient material", legal
-    return None, legal
+        return "repetition"
+    return "insufficient material" if pos.insufficient_material() else None
 
 
 def play_game(engines, white, fen, tc, ponder, max_plies=600):
-    """Returns (result for white: 1, 0.5, 0, or None when a fault ended it, text)."""
-    clock = Clock(tc)
-    pos = match.Position.from_fen(fen)
-    moves, seen = [], {}
+    """Returns (result for white: 1, 0.5 or 0, how the game ended); a fault raises."""
+    clock, pos, moves, seen = Clock(tc), match.Position.from_fen(fen), [], {}
     for e in engines:
         e.pondering = None
         e.send("ucinewgame")
         e.ready()
     side = 0 if pos.turn == "w" else 1
     players = [engines[white], engines[1 - white]]
+    end = "move limit"
     while len(moves) < max_plies:
-        end, legal = game_over(pos, seen)
+        legal = pos.legal_moves()
+        end = game_over(pos, seen, legal)
         if end:
-            for e in engines:
-                e.end_ponder()
-            if end == "checkmate":
-                return (0 if side == 0 else 1), end
-            return 0.5, end
+            break
         e = players[side]
         players[1 - side].ponder_check()
-        allowed = clock.left[side] + HANG_GRACE
-        last = moves[-1] if moves else None
-        if e.pondering is not None and e.pondering == last:
+        if e.pondering is not None and moves and e.pondering == moves[-1]:
             e.send("ponderhit")
-            start = time.monotonic()
         else:
             e.end_ponder()
             e.send(f"position fen {fen}" + (" moves " + " ".join(moves) if moves else ""))
             e.send("go " + clock.go_args(side))
-            start = time.monotonic()
-        e.pondering = None
-        stamp, text, ponder_move = e.bestmove(allowed)
+        start, e.pondering = time.monotonic(), None
+        stamp, words = e.wait_for("bestmove", clock.left[side] + HANG_GRACE)
         used = stamp - start
-        if used > e.longest[0]:
-            e.longest = (used, clock.left[side])
+        e.longest = max(e.longest, (used, clock.left[side]))
         if not clock.charge(side, used):
             raise Fault("time", f"{e.name}: {used:.3f} s used with {clock.left[side] + used:.3f} s left")
+        text = words[1] if len(words) > 1 else ""
         move = pos.find_uci(text, legal)
         if move is None:
             raise Fault("illegal", f"{e.name}: illegal move '{text}' in {pos.fen()}")
         pos = pos.play(move)
         moves.append(text)
-        if ponder and ponder_move:
-            after = pos.find_uci(ponder_move, pos.legal_moves())
-            if after is None:
-                raise Fault("illegal", f"{e.name}: illegal ponder move '{ponder_move}' in {pos.fen()}")
-            e.send(f"position fen {fen} moves {' '.join(moves)} {ponder_move}")
+        if ponder and len(words) > 3 and words[2] == "ponder":
+            if pos.find_uci(words[3], pos.legal_moves()) is None:
+                raise Fault("illegal", f"{e.name}: illegal ponder move '{words[3]}' in {pos.fen()}")
+            e.send(f"position fen {fen} moves {' '.join(moves)} {words[3]}")
             e.send("go ponder " + clock.go_args(1 - side))
-            e.pondering = ponder_move
+            e.pondering = words[3]
         side = 1 - side
     for e in engines:
         e.end_ponder()
-    return 0.5, "move limit"
+    return (side if end == "checkmate" else 0.5), end  # the side to move is the mated one
 
 
 def main():
@@ -251,20 +199,16 @@ def main():
     ap.add_argument("--option", action="append", default=[], help="Name=Value for both engines")
     ap.add_argument("--no-ponder", action="store_true")
     args = ap.parse_args()
-    commands = args.engine * 2 if len(args.engine) == 1 else args.engine[:2]
-    options = [tuple(o.split("=", 1)) for o in args.option]
     ponder = not args.no_ponder
-    if ponder:
-        options.append(("Ponder", "true"))
+    options = [tuple(o.split("=", 1)) for o in args.option] + ([("Ponder", "true")] if ponder else [])
     openings = [" ".join(l.split()[:4]) + " 0 1" for l in open(args.openings) if l.strip()]
     rng = random.Random(args.seed)
-    engines = [Engine(c, options, f"engine{i + 1}") for i, c in enumerate(commands)]
+    engines = [Engine(c, options, f"engine{i + 1}") for i, c in enumerate((args.engine * 2)[:2])]
     for e in engines:
         e.start()
-        e.peak_rss_kb[0] = e.rss_kb()
     score, faults, counts = [0.0, 0.0], [], {}
     for g in range(args.games):
-        fen = openings[rng.randrange(len(openings))] if g % 2 == 0 else fen
+        fen = openings[rng.randrange(len(openings))] if g % 2 == 0 else fen  # each opening with both colours
         white = g % 2
         try:
             result, how = play_game(engines, white, fen, args.tc, ponder)
@@ -278,16 +222,16 @@ def main():
         score[white] += result
         score[1 - white] += 1 - result
     for e in engines:
-        e.peak_rss_kb[1] = e.rss_kb()
-        e.quit()
+        try:
+            e.send("quit")
+            e.proc.wait(timeout=5)
+        except (Fault, subprocess.TimeoutExpired):
+            e.proc.kill()
     print(f"games {args.games}, tc {args.tc}, ponder {'on' if ponder else 'off'}: "
           f"engine1 {score[0]:g}, engine2 {score[1]:g}; endings {counts}")
     for e in engines:
-        print(f"{e.name}: longest move {e.longest[0]:.3f} s with {e.longest[1]:.3f} s on its clock; "
-              f"peak RSS {e.peak_rss_kb[0]} kB at start, {e.peak_rss_kb[1]} kB at end")
-    for f in faults:
-        print("FAULT", f)
-    print(f"faults {len(faults)}")
+        print(f"{e.name}: longest move {e.longest[0]:.3f} s with {e.longest[1]:.3f} s on its clock")
+    print("".join(f"FAULT {f}\n" for f in faults) + f"faults {len(faults)}")
     return 1 if faults else 0
 
 

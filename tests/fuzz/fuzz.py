@@ -9,6 +9,7 @@
 Ends with "N passed, N failed": a harness fails when it found a crash, a leak,
 undefined behaviour, a hang (-timeout) or an allocation above -malloc_limit_mb.
 """
+import bisect
 import glob
 import os
 import re
@@ -18,194 +19,113 @@ import sys
 
 HARNESSES = ["uci", "fen", "pgn", "book", "network", "tablebase", "records"]
 HERE = os.path.dirname(os.path.abspath(__file__))
-
-# Polyglot keys of the start position, after 1.e4, after 1.e4 d5 and after 1.d4:
-# the book harness probes these positions.
+# Polyglot keys of the positions the book harness probes: the start, 1.e4, 1.e4 d5 and 1.d4.
 BOOK_KEYS = [0x463B96181691FC9C, 0x823C9B50FD114196, 0x0756B94461C50FB0, 0x830EB9B20758D1DE]
 
 
 def lines_of(path, limit=None):
     with open(path, encoding="latin-1") as f:
-        lines = [line.rstrip("\n") for line in f if line.strip()]
-    return lines[:limit] if limit else lines
+        return [line.rstrip("\n") for line in f if line.strip()][:limit]
+
+
+def read(path, size=-1):
+    with open(path, "rb") as f:
+        return f.read(size)
 
 
 def fen_of(epd_line):
     return " ".join(epd_line.split(";")[0].split()[:4])
 
 
-class Corpus:
-    def __init__(self, build, name):
-        self.dir = os.path.join(build, "seeds", name)
-        os.makedirs(self.dir, exist_ok=True)
-        self.count = 0
-
-    def add(self, data):
-        if isinstance(data, str):
-            data = data.encode("latin-1")
-        with open(os.path.join(self.dir, "seed-%04d" % self.count), "wb") as f:
-            f.write(data)
-        self.count += 1
+def record_of(line, score):
+    """The 40-byte training record of an EPD line's position."""
+    placement, side, castling, ep = fen_of(line).split()
+    board = []
+    for row in reversed(placement.split("/")):
+        for ch in re.sub(r"\d", lambda m: "." * int(m.group()), row):
+            board.append(0 if ch == "." else "PNBRQK..pnbrqk".index(ch) + 1)
+    rights = sum(1 << i for i, ch in enumerate("KQkq") if ch in castling) | (0x10 if side == "b" else 0)
+    ep_square = 64 if ep == "-" else (ord(ep[0]) - 97) + 8 * (int(ep[1]) - 1)
+    return bytes(board[i] | board[i + 1] << 4 for i in range(0, 64, 2)) + struct.pack("<BBhhh", rights, ep_square, score, score, score)
 
 
-def seed_fen(build, shared):
-    c = Corpus(build, "fen")
-    for line in lines_of(f"{shared}/data/suites/wac.epd", 120) + lines_of(f"{shared}/data/suites/sts.epd", 60):
-        c.add(line)
-    for line in lines_of(f"{shared}/data/perft/standard.epd") + lines_of(f"{shared}/data/perft/chess960.epd", 30):
-        c.add(line)
-    for line in lines_of(f"{shared}/data/openings/FRC_openings.epd", 20):
-        c.add(line)
-
-
-def seed_uci(build, shared):
-    c = Corpus(build, "uci")
-    for line in lines_of(os.path.join(HERE, "uci_lines.txt")):
-        c.add(line.replace("SHARED", shared))
-    for line in lines_of(f"{shared}/data/suites/wac.epd", 30) + lines_of(f"{shared}/data/perft/chess960.epd", 10):
-        c.add("position fen " + fen_of(line) + " 0 1")
-    for line in lines_of(f"{shared}/data/openings/FRC_openings.epd", 5):
-        c.add("position fen " + line + " moves e2e4 e7e5")
-
-
-def seed_pgn(build, shared):
-    c = Corpus(build, "pgn")
-    for path in sorted(glob.glob(f"{shared}/data/pgn/edge/*.pgn")):
-        with open(path, "rb") as f:
-            c.add(f.read(16384))
-    for path in sorted(glob.glob(f"{shared}/data/pgn/*.pgn")):
-        with open(path, "rb") as f:
-            text = f.read(65536)
-        # The first three games of each collection.
+def seed_inputs(shared, source):
+    """Each harness's seeds, a list of bytes or text."""
+    wac, sts = f"{shared}/data/suites/wac.epd", f"{shared}/data/suites/sts.epd"
+    perft, perft960, frc = (f"{shared}/data/{name}.epd" for name in ("perft/standard", "perft/chess960", "openings/FRC_openings"))
+    uci = [line.replace("SHARED", shared) for line in lines_of(os.path.join(HERE, "uci_lines.txt"))]
+    uci += ["position fen " + fen_of(line) + " 0 1" for line in lines_of(wac, 30) + lines_of(perft960, 10)]
+    uci += ["position fen " + line + " moves e2e4 e7e5" for line in lines_of(frc, 5)]
+    pgn = [read(path, 16384) for path in sorted(glob.glob(f"{shared}/data/pgn/edge/*.pgn"))]
+    for path in sorted(glob.glob(f"{shared}/data/pgn/*.pgn")):  # the first three games of each collection
+        text = read(path, 65536)
         starts = [m.start() for m in re.finditer(rb"\n\n\[Event ", text)]
-        c.add(text[: starts[2] + 1] if len(starts) > 2 else text[:8192])
-
-
-def seed_book(build, shared):
-    c = Corpus(build, "book")
-    for path in sorted(glob.glob(f"{shared}/data/books/*.bin")):
-        with open(path, "rb") as f:
-            book = f.read()
-        entries = len(book) // 16
-        c.add(book[: 16 * 64])
-        for key in BOOK_KEYS:
-            lo, hi = 0, entries  # first entry whose key is not below key
-            while lo < hi:
-                mid = (lo + hi) // 2
-                if struct.unpack_from(">Q", book, 16 * mid)[0] < key:
-                    lo = mid + 1
-                else:
-                    hi = mid
-            first = max(0, lo - 32)
-            c.add(book[16 * first : 16 * (lo + 32)])
-
-
-def seed_network(build, shared, source):
-    c = Corpus(build, "network")
-    for path in sorted(glob.glob(f"{source}/nets/*.net")):
-        with open(path, "rb") as f:
-            c.add(f.read())
+        pgn.append(text[: starts[2] + 1] if len(starts) > 2 else text[:8192])
+    book = []
+    for path in sorted(glob.glob(f"{shared}/data/books/*.bin")):  # the book's start, and around each probed key
+        data = read(path)
+        keys = [struct.unpack_from(">Q", data, at)[0] for at in range(0, len(data) - 15, 16)]
+        book.append(data[: 16 * 64])
+        book += [data[16 * max(0, at - 32) : 16 * (at + 32)] for at in (bisect.bisect_left(keys, key) for key in BOOK_KEYS)]
+    network = [read(path) for path in sorted(glob.glob(f"{source}/nets/*.net"))]
     # Small networks of every output form: one bucket, 16 accumulators, 8-bit weights.
     for material, hidden in ((0, 0), (8, 0), (0, 16), (8, 16)):
-        sizes = (16, 16, material, hidden)
-        k = hidden if hidden else 8
-        count = 768 * 16 + 10 * material + (32 + material) + k * (32 + material) + (hidden + 8 * hidden)
-        header = struct.pack("<12hi", 806, 100, 200, 1, 6, 0, 0, *sizes, 0, count)
-        c.add(header + bytes((i * 37) % 251 for i in range(count)))
-
-
-def seed_tablebase(build, shared):
-    c = Corpus(build, "tablebase")
-    names = ["KQvK", "KRvK", "KPvK", "KBNvK"]  # the harness's order: the leading byte picks name and kind
-    for index, name in enumerate(names):
-        for kind, extension in enumerate([".rtbw", ".rtbz"]):
-            path = f"{shared}/syzygy/{name}{extension}"
-            if os.path.getsize(path) > 65536:
-                continue
-            with open(path, "rb") as f:
-                c.add(bytes([index + 4 * kind]) + f.read())
-
-
-def seed_records(build, shared):
-    c = Corpus(build, "records")
-    codes = {p: i + 1 for i, p in enumerate("PNBRQK")}
-    codes.update({p.lower(): i + 9 for i, p in enumerate("PNBRQK")})
-    records = []
-    for line in lines_of(f"{shared}/data/suites/wac.epd", 64):
-        placement, side, castling, ep = fen_of(line).split()
-        board = [0] * 64
-        for r, row in enumerate(placement.split("/")):
-            f = 0
-            for ch in row:
-                if ch.isdigit():
-                    f += int(ch)
-                else:
-                    board[(7 - r) * 8 + f] = codes[ch]
-                    f += 1
-        packed = bytes(board[2 * i] | board[2 * i + 1] << 4 for i in range(32))
-        rights = sum(1 << i for i, ch in enumerate("KQkq") if ch in castling)
-        ep_square = 64 if ep == "-" else (ord(ep[0]) - 97) + 8 * (int(ep[1]) - 1)
-        score = (len(records) * 97) % 600 - 300
-        records.append(packed + struct.pack("<BBhhh", rights | (0x10 if side == "b" else 0), ep_square, score, score, score))
-    for i in range(0, len(records), 4):
-        c.add(b"".join(records[i : i + 4]))
+        count = 768 * 16 + 10 * material + (32 + material) + (hidden or 8) * (32 + material) + 9 * hidden
+        network.append(struct.pack("<12hi", 806, 100, 200, 1, 6, 0, 0, 16, 16, material, hidden, 0, count) +
+                       bytes(i * 37 % 251 for i in range(count)))
+    # The leading byte picks the harness's table: KQvK, KRvK, KPvK, KBNvK, plus 4 for DTZ.
+    tablebase = [bytes([index + 4 * kind]) + read(path)
+                 for index, name in enumerate(["KQvK", "KRvK", "KPvK", "KBNvK"])
+                 for kind, path in enumerate([f"{shared}/syzygy/{name}.rtbw", f"{shared}/syzygy/{name}.rtbz"])
+                 if os.path.getsize(path) <= 65536]
+    records = [record_of(line, n * 97 % 600 - 300) for n, line in enumerate(lines_of(wac, 64))]
+    return {"fen": lines_of(wac, 120) + lines_of(sts, 60) + lines_of(perft) + lines_of(perft960, 30) + lines_of(frc, 20),
+            "uci": uci, "pgn": pgn, "book": book, "network": network, "tablebase": tablebase,
+            "records": [b"".join(records[i : i + 4]) for i in range(0, len(records), 4)]}
 
 
 def seeds(build, shared):
-    shared = os.path.abspath(shared)
-    source = os.path.dirname(os.path.dirname(HERE))
-    seed_fen(build, shared)
-    seed_uci(build, shared)
-    seed_pgn(build, shared)
-    seed_book(build, shared)
-    seed_network(build, shared, source)
-    seed_tablebase(build, shared)
-    seed_records(build, shared)
+    for name, inputs in seed_inputs(os.path.abspath(shared), os.path.dirname(os.path.dirname(HERE))).items():
+        folder = os.path.join(build, "seeds", name)
+        os.makedirs(folder, exist_ok=True)
+        for n, data in enumerate(inputs):
+            with open(os.path.join(folder, "seed-%04d" % n), "wb") as f:
+                f.write(data.encode("latin-1") if isinstance(data, str) else data)
+    # The interface harness's dictionary: every word of its seed lines.
+    words = sorted({w for line in lines_of(os.path.join(HERE, "uci_lines.txt")) for w in line.split() if "SHARED" not in w})
+    with open(os.path.join(build, "seeds", "uci.dict"), "w") as f:
+        f.write("".join(f'"{w}"\n' for w in words) + '"setoption name "\n" value "\n"fen "\n" w KQkq - 0 1"\n"/8/"\n')
 
 
 def run(build, seconds, names):
     passed = failed = 0
     for name in names or HARNESSES:
-        program = os.path.join(build, f"fuzz_{name}")
-        corpus = os.path.join(build, "corpus", name)
-        crashes = os.path.join(build, "crashes")
+        corpus, crashes, log_path = os.path.join(build, "corpus", name), os.path.join(build, "crashes"), os.path.join(build, f"fuzz_{name}.log")
         os.makedirs(corpus, exist_ok=True)
         os.makedirs(crashes, exist_ok=True)
-        args = [program, f"-max_total_time={seconds}", "-timeout=20", "-rss_limit_mb=2560",
+        args = [os.path.join(build, f"fuzz_{name}"), f"-max_total_time={seconds}", "-timeout=20", "-rss_limit_mb=2560",
                 "-malloc_limit_mb=1024", "-close_fd_mask=3", "-print_final_stats=1",
                 f"-artifact_prefix={crashes}/{name}-", corpus, os.path.join(build, "seeds", name)]
-        dictionary = os.path.join(HERE, f"{name}.dict")
+        dictionary = os.path.join(build, "seeds", f"{name}.dict")
         if os.path.exists(dictionary):
             args.insert(1, f"-dict={dictionary}")
-        log_path = os.path.join(build, f"fuzz_{name}.log")
         with open(log_path, "w") as log:
-            env = dict(os.environ, UBSAN_OPTIONS="print_stacktrace=1")
-            code = subprocess.call(args, stdout=log, stderr=subprocess.STDOUT, env=env)
+            code = subprocess.call(args, stdout=log, stderr=subprocess.STDOUT, env=dict(os.environ, UBSAN_OPTIONS="print_stacktrace=1"))
         with open(log_path, encoding="latin-1") as log:
             text = log.read()
-        stats = dict(re.findall(r"^stat::(\w+):\s+(\d+)", text, re.M))
-        done = re.findall(r"^#\d+\s+DONE\s+cov: (\d+) ft: (\d+)", text, re.M)
-        cov, ft = done[-1] if done else ("?", "?")
-        print(f"fuzz_{name}: {stats.get('number_of_executed_units', '?')} runs, cov {cov}, ft {ft}, "
+        runs = re.findall(r"^stat::number_of_executed_units:\s+(\d+)", text, re.M)
+        cov, ft = (re.findall(r"^#\d+\s+DONE\s+cov: (\d+) ft: (\d+)", text, re.M) or [("?", "?")])[-1]
+        print(f"fuzz_{name}: {runs[-1] if runs else '?'} runs, cov {cov}, ft {ft}, "
               f"{'ok' if code == 0 else 'FAILED (see ' + log_path + ')'}", flush=True)
-        if code == 0:
-            passed += 1
-        else:
-            failed += 1
+        passed, failed = passed + (code == 0), failed + (code != 0)
+        if code:
             print(text[-6000:])
     print(f"fuzz: {passed} passed, {failed} failed")
     return 0 if failed == 0 else 1
 
 
-def main():
-    if len(sys.argv) >= 4 and sys.argv[1] == "seeds":
-        seeds(sys.argv[2], sys.argv[3])
-        return 0
-    if len(sys.argv) >= 4 and sys.argv[1] == "run":
-        return run(sys.argv[2], int(sys.argv[3]), sys.argv[4:])
-    print(__doc__)
-    return 2
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    if len(sys.argv) >= 4 and sys.argv[1] in ("seeds", "run"):
+        sys.exit(seeds(sys.argv[2], sys.argv[3]) if sys.argv[1] == "seeds" else run(sys.argv[2], int(sys.argv[3]), sys.argv[4:]))
+    print(__doc__)
+    sys.exit(2)

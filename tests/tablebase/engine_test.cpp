@@ -1,7 +1,5 @@
-// The engine with tablebases, through the real binary: the root line and the
-// moves it keeps, the DTZ move played at once (against the values of every
-// move), hits under a six-man root, whole conversions of won endings, and a
-// root whose every move the tables call lost.
+// The engine with tablebases through the real binary: root moves judged
+// against the tables' values of every move, and whole won endings played out.
 #include <map>
 
 #include "tb_test_env.h"

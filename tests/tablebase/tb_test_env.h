@@ -1,8 +1,6 @@
-// Shared by the tablebase tests: the tables along a path (the shared set by
-// default), probes, the moves of a position as the engine's own generator
-// sees them, and table files made for the tests: copies of the shared files
-// (whole or damaged) and WDL tables of one value throughout, for materials the
-// shared set lacks.
+// Shared by the tablebase tests: tables along a path, probes, the moves the
+// engine's own generator makes, and table files made for the tests (copies,
+// and WDL tables of one value for materials the shared set lacks).
 #pragma once
 #include <cstring>
 

@@ -129,27 +129,25 @@ TEST(RecordsTools, FilterDropsRepeatedPositionsAndKeepsTheRest) {
     EXPECT_EQ(memcmp(kept.data(), expected.data(), kept.size() * sizeof(PackedPosition)), 0);
 }
 
+// Each record becomes 32 feature numbers and its target (68 bytes), seen from the side to move.
 TEST(RecordsTools, FeatureListsSeeTheBoardFromTheSideToMove) {
-    uint16_t f[32];
-    ptb_features(board_from("7k/8/8/8/8/8/4P3/3K4 w - -")->pos, f);
-    // Pawn e2 with the king on the d file: 64 + 0 + (12 ^ 7); own king d1; the other king h8; the end.
-    EXPECT_EQ(std::vector<int>(f, f + 4), (std::vector<int>{75, 3 ^ 7, 384 + (63 ^ 7), 8193}));
-    // Black to move with its king on the h file: the board is turned (XOR 56) only.
-    ptb_features(board_from("7k/8/8/8/8/8/4P3/3K4 b - -")->pos, f);
-    EXPECT_EQ(std::vector<int>(f, f + 3), (std::vector<int>{64 + 384 + (12 ^ 56), 384 + (3 ^ 56), 63 ^ 56}));
     const std::string dir = make_scratch_dir("ptb");
-    write_records(dir + "/two.bin", {record_of("7k/8/8/8/8/8/4P3/3K4 w - -", 2760, 250), record_of(START_FEN, -2763, 600)});
-    run_tool({"-quiet", "-bin2ptb", "two.bin"}, dir);
-    const std::string bytes = read_file(dir + "/two.ptb");
-    ASSERT_EQ(bytes.size(), 2 * 68u);
-    float target[2];
-    memcpy(&target[0], bytes.data() + 64, 4);
-    memcpy(&target[1], bytes.data() + 68 + 64, 4);
-    memcpy(f, bytes.data(), 2);
-    EXPECT_EQ(f[0], 75);
+    write_records(dir + "/three.bin", {record_of("7k/8/8/8/8/8/4P3/3K4 w - -", 2760, 250), record_of("7k/8/8/8/8/8/4P3/3K4 b - -", 0, 0),
+                                       record_of(START_FEN, -2763, 600)});
+    run_tool({"-quiet", "-bin2ptb", "three.bin"}, dir);
+    const std::string bytes = read_file(dir + "/three.ptb");
+    ASSERT_EQ(bytes.size(), 3 * 68u);
+    uint16_t f[2][4];
+    float target[3];
+    for (int i = 0; i < 3; i++) memcpy(&target[i], bytes.data() + 68 * i + 64, 4);
+    for (int i = 0; i < 2; i++) memcpy(f[i], bytes.data() + 68 * i, 8);
+    // Pawn e2 with the king on the d file: 64 + 0 + (12 ^ 7); own king d1; the other king h8; the end.
+    EXPECT_EQ(std::vector<int>(f[0], f[0] + 4), (std::vector<int>{75, 3 ^ 7, 384 + (63 ^ 7), 8193}));
+    // Black to move with its king on the h file: the board is turned (XOR 56) only.
+    EXPECT_EQ(std::vector<int>(f[1], f[1] + 3), (std::vector<int>{64 + 384 + (12 ^ 56), 384 + (3 ^ 56), 63 ^ 56}));
     EXPECT_FLOAT_EQ(target[0], 0.25f * win_probability(2760) + 0.75f * win_probability(250));
     // A record the decoder rejects still carries its own target.
-    EXPECT_FLOAT_EQ(target[1], 0.25f * win_probability(-2763) + 0.75f * win_probability(600));
+    EXPECT_FLOAT_EQ(target[2], 0.25f * win_probability(-2763) + 0.75f * win_probability(600));
 }
 
 TEST(RecordsTools, AdjudicationAndTheGamesWritten) {

@@ -23,9 +23,9 @@ def faults(src):
             with open(path, errors="replace") as f:
                 for number, line in enumerate(f, 1):
                     m = re.match(r'\s*#\s*include\s+"([^"/]+)/', line)
-                    theirs = m and m.group(1)
-                    if not m or theirs == mine:
+                    if not m or m.group(1) == mine:
                         continue
+                    theirs = m.group(1)
                     if theirs not in LEVEL:
                         yield f"{path}:{number}: includes '{theirs}', which is on no floor"
                     elif LEVEL[theirs] >= LEVEL[mine]:
@@ -35,5 +35,7 @@ def faults(src):
 
 if __name__ == "__main__":
     found = list(faults(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "src")))
-    print("\n".join(found + [f"{len(found)} include(s) against the floor order" if found else "includes run downwards only"]))
+    for fault in found:
+        print(fault)
+    print(f"{len(found)} include(s) against the floor order" if found else "includes run downwards only")
     sys.exit(1 if found else 0)

@@ -91,8 +91,10 @@ class Engine:
         """A bestmove while pondering, unasked, breaks the protocol."""
         while not self.lines.empty():
             line = self.lines.get_nowait()[1]
-            if line is None or line.startswith("bestmove"):
-                raise Fault("crash" if line is None else "protocol", f"{self.name}: {line or 'exited'} while pondering")
+            if line is None:
+                raise Fault("crash", f"{self.name}: exited while pondering")
+            if line.startswith("bestmove"):
+                raise Fault("protocol", f"{self.name}: '{line}' while pondering")
 
     def end_ponder(self):
         if self.pondering is not None:
@@ -231,7 +233,9 @@ def main():
           f"engine1 {score[0]:g}, engine2 {score[1]:g}; endings {counts}")
     for e in engines:
         print(f"{e.name}: longest move {e.longest[0]:.3f} s with {e.longest[1]:.3f} s on its clock")
-    print("".join(f"FAULT {f}\n" for f in faults) + f"faults {len(faults)}")
+    for f in faults:
+        print("FAULT", f)
+    print(f"faults {len(faults)}")
     return 1 if faults else 0
 
 

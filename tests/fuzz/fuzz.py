@@ -21,6 +21,8 @@ HARNESSES = ["uci", "fen", "pgn", "book", "network", "tablebase", "records"]
 HERE = os.path.dirname(os.path.abspath(__file__))
 # Polyglot keys of the positions the book harness probes: the start, 1.e4, 1.e4 d5 and 1.d4.
 BOOK_KEYS = [0x463B96181691FC9C, 0x823C9B50FD114196, 0x0756B94461C50FB0, 0x830EB9B20758D1DE]
+# Pieces of interface lines that the words of the seed lines alone do not give.
+UCI_FRAGMENTS = ["setoption name ", " value ", "fen ", " w KQkq - 0 1", "/8/"]
 
 
 def lines_of(path, limit=None):
@@ -94,13 +96,15 @@ def seeds(build, shared):
     # The interface harness's dictionary: every word of its seed lines.
     words = sorted({w for line in lines_of(os.path.join(HERE, "uci_lines.txt")) for w in line.split() if "SHARED" not in w})
     with open(os.path.join(build, "seeds", "uci.dict"), "w") as f:
-        f.write("".join(f'"{w}"\n' for w in words) + '"setoption name "\n" value "\n"fen "\n" w KQkq - 0 1"\n"/8/"\n')
+        f.writelines(f'"{w}"\n' for w in words + UCI_FRAGMENTS)
 
 
 def run(build, seconds, names):
     passed = failed = 0
     for name in names or HARNESSES:
-        corpus, crashes, log_path = os.path.join(build, "corpus", name), os.path.join(build, "crashes"), os.path.join(build, f"fuzz_{name}.log")
+        corpus = os.path.join(build, "corpus", name)
+        crashes = os.path.join(build, "crashes")
+        log_path = os.path.join(build, f"fuzz_{name}.log")
         os.makedirs(corpus, exist_ok=True)
         os.makedirs(crashes, exist_ok=True)
         args = [os.path.join(build, f"fuzz_{name}"), f"-max_total_time={seconds}", "-timeout=20", "-rss_limit_mb=2560",
@@ -110,22 +114,32 @@ def run(build, seconds, names):
         if os.path.exists(dictionary):
             args.insert(1, f"-dict={dictionary}")
         with open(log_path, "w") as log:
-            code = subprocess.call(args, stdout=log, stderr=subprocess.STDOUT, env=dict(os.environ, UBSAN_OPTIONS="print_stacktrace=1"))
+            env = dict(os.environ, UBSAN_OPTIONS="print_stacktrace=1")
+            code = subprocess.call(args, stdout=log, stderr=subprocess.STDOUT, env=env)
         with open(log_path, encoding="latin-1") as log:
             text = log.read()
         runs = re.findall(r"^stat::number_of_executed_units:\s+(\d+)", text, re.M)
         cov, ft = (re.findall(r"^#\d+\s+DONE\s+cov: (\d+) ft: (\d+)", text, re.M) or [("?", "?")])[-1]
         print(f"fuzz_{name}: {runs[-1] if runs else '?'} runs, cov {cov}, ft {ft}, "
               f"{'ok' if code == 0 else 'FAILED (see ' + log_path + ')'}", flush=True)
-        passed, failed = passed + (code == 0), failed + (code != 0)
-        if code:
+        if code == 0:
+            passed += 1
+        else:
+            failed += 1
             print(text[-6000:])
     print(f"fuzz: {passed} passed, {failed} failed")
     return 0 if failed == 0 else 1
 
 
-if __name__ == "__main__":
-    if len(sys.argv) >= 4 and sys.argv[1] in ("seeds", "run"):
-        sys.exit(seeds(sys.argv[2], sys.argv[3]) if sys.argv[1] == "seeds" else run(sys.argv[2], int(sys.argv[3]), sys.argv[4:]))
+def main():
+    if len(sys.argv) >= 4 and sys.argv[1] == "seeds":
+        seeds(sys.argv[2], sys.argv[3])
+        return 0
+    if len(sys.argv) >= 4 and sys.argv[1] == "run":
+        return run(sys.argv[2], int(sys.argv[3]), sys.argv[4:])
     print(__doc__)
-    sys.exit(2)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main())

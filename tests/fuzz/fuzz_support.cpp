@@ -24,7 +24,7 @@ const char* const FUZZ_OPENINGS[4] = {
 };
 
 ThreadBoard& fuzz_start_engine() {
-    [[maybe_unused]] static bool started = [] {
+    static bool started = [] {
         if (start_engine_records() != 0) abort();
         options.hash_mb = 2;
         if (!tt_allocate()) abort();
@@ -33,18 +33,24 @@ ThreadBoard& fuzz_start_engine() {
         load_network();
         return true;
     }();
+    (void)started;
     return game;
 }
 
 const std::string& fuzz_scratch_dir() {
-    static char pattern[] = "/tmp/quox-fuzz-XXXXXX";
-    static const std::string dir = mkdtemp(pattern) ? pattern : (abort(), "");
+    static const std::string dir = [] {
+        char pattern[] = "/tmp/quox-fuzz-XXXXXX";
+        if (!mkdtemp(pattern)) abort();
+        return std::string(pattern);
+    }();
     return dir;
 }
 
 void fuzz_write_file(const std::string& path, const uint8_t* data, size_t size) {
     FILE* f = fopen(path.c_str(), "wb");
-    if (!f || (size && fwrite(data, 1, size, f) != size) || fclose(f) != 0) abort();
+    if (!f) abort();
+    if (size && fwrite(data, 1, size, f) != size) abort();
+    fclose(f);
 }
 
 namespace {
@@ -64,7 +70,11 @@ void fuzz_check_position(ThreadBoard& tb) {
     if (compute_key(pos) != pos.key || compute_pawn_key(pos) != pos.pawnKey) fail("keys", pos);
 
     // FEN written and read back gives the same position.
-    static ThreadBoard* copy = [] { auto* b = new ThreadBoard; init_thread_board(*b); return b; }();
+    static ThreadBoard* copy = [] {
+        auto* b = new ThreadBoard;
+        init_thread_board(*b);
+        return b;
+    }();
     char fen[128];
     write_fen(pos, fen, 0);
     if (set_fen(copy->pos, fen) != 0 || copy->pos.key != pos.key) fail("FEN round trip", pos);

@@ -25,22 +25,32 @@ constexpr int POSITIONS = 24;
 // A position of the material from a seed, with a fifty-move count that lets
 // the root probe act; set_fen decides whether it is legal.
 std::string position_text(const Material& m, uint32_t& seed) {
-    std::string board(64, '1'), fen;
-    for (char man : std::string("K") + m.white + "k") {
-        size_t sq;
-        do seed = seed * 1664525u + 1013904223u, sq = seed >> 26;
-        while (board[sq] != '1');
+    char board[64];
+    for (char& c : board) c = 0;
+    std::string men = std::string("K") + m.white + "k";
+    for (char man : men) {
+        int sq;
+        do {
+            seed = seed * 1664525u + 1013904223u;
+            sq = int(seed >> 26);
+        } while (board[sq]);
         board[sq] = man;
     }
+    std::string fen;
     for (int rank = 7; rank >= 0; rank--) {
+        int empty = 0;
         for (int file = 0; file < 8; file++) {
-            const char c = board[size_t(rank * 8 + file)];
-            if (c == '1' && fen.size() && fen.back() >= '1' && fen.back() < '8')
-                fen.back()++;
-            else
-                fen += c;
+            char c = board[rank * 8 + file];
+            if (!c) {
+                empty++;
+                continue;
+            }
+            if (empty) fen += char('0' + empty);
+            empty = 0;
+            fen += c;
         }
-        fen += rank ? "/" : "";
+        if (empty) fen += char('0' + empty);
+        if (rank) fen += '/';
     }
     return fen + (seed & 1 ? " b" : " w") + " - - 12 40";
 }

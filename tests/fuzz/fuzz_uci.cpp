@@ -4,11 +4,9 @@
 // Passed over: lines that end the process by design or would run for long
 // ("quit", a Hash larger than the machine should give, an NN_File or a
 // parameter file to load, Threads or a perft depth above a few, the log file).
-#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string>
-#include <tuple>
 
 #include "core/settings.h"
 #include "frontend/input.h"
@@ -21,18 +19,28 @@
 
 namespace {
 
-// Some number written in the line is above limit.
-bool number_above(const std::string& line, long limit) {
-    long value = 0;
-    for (char c : line)
-        if ((value = isdigit(static_cast<unsigned char>(c)) ? std::min(value * 10 + (c - '0'), limit + 1) : 0) > limit) return true;
-    return false;
+// Every number written in the line is at most limit.
+bool numbers_within(const std::string& line, long limit) {
+    for (size_t i = 0; i < line.size();) {
+        if (!isdigit(static_cast<unsigned char>(line[i]))) {
+            i++;
+            continue;
+        }
+        long value = 0;
+        for (; i < line.size() && isdigit(static_cast<unsigned char>(line[i])); i++) {
+            value = value * 10 + (line[i] - '0');
+            if (value > limit) return false;
+        }
+    }
+    return true;
 }
 
 bool passed_over(const std::string& line) {
     auto has = [&](const char* word) { return line.find(word) != std::string::npos; };
-    return has("quit") || has("NN_File") || has("ConfigFilePath") || has("Log") || (has("Hash") && number_above(line, 64)) ||
-           (has("Threads") && number_above(line, 4)) || (has("perft") && number_above(line, 3));
+    if (has("quit") || has("NN_File") || has("ConfigFilePath") || has("Log")) return true;
+    if (has("Hash") && !numbers_within(line, 64)) return true;
+    if (has("Threads") && !numbers_within(line, 4)) return true;
+    return has("perft") && !numbers_within(line, 3);
 }
 
 // The search a "go" asked for, with its limits cut and the strength limit off;
@@ -40,21 +48,28 @@ bool passed_over(const std::string& line) {
 void search_request() {
     const uint16_t flags = search_state.search_flags.load();
     if (!(flags & (FLAG_GO | FLAG_GO_PONDER))) return;
-    auto limits = std::tie(options.depth_limit, options.node_limit, options.min_nodes, options.limit_mode,
-                           options.time_per_move, options.limit_strength);
-    const auto kept = std::make_tuple(options.depth_limit, options.node_limit, options.min_nodes, options.limit_mode,
-                                      options.time_per_move, options.limit_strength);
-    limits = std::make_tuple(1, 300, 0, 1, 10.0f, 0);
+    const EngineOptions kept = options;
+    options.depth_limit = 1;
+    options.node_limit = 300;
+    options.min_nodes = 0;
+    options.limit_mode = 1;
+    options.time_per_move = 10.0f;
+    options.limit_strength = 0;
     search_start(flags & FLAG_GO_PONDER ? FLAG_PONDER : FLAG_SEARCH, options.threads > 1, nullptr);
     search_state.search_flags.store(0);
     search_state.stop_flag.store(0);
-    limits = kept;
+    options.depth_limit = kept.depth_limit;
+    options.node_limit = kept.node_limit;
+    options.min_nodes = kept.min_nodes;
+    options.limit_mode = kept.limit_mode;
+    options.time_per_move = kept.time_per_move;
+    options.limit_strength = kept.limit_strength;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    [[maybe_unused]] static bool ready = [] {
+    static bool ready = [] {
         // As the program starts in engine mode: the speed measured, the
         // initial position, then the interface's "uci".
         fuzz_start_engine();
@@ -64,6 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         execute_line(uci);
         return true;
     }();
+    (void)ready;
     // The input reader hands over lines of at most its capacity, cut at the first line end.
     std::string line(reinterpret_cast<const char*>(data), size < INPUT_CAPACITY - 1 ? size : INPUT_CAPACITY - 1);
     line.resize(strcspn(line.c_str(), "\r\n@"));

@@ -13,6 +13,7 @@
 #include "core/io.h"
 #include "search/game.h"
 #include "tools/pgn.h"
+#include "tools/tool_files.h"
 
 namespace {
 
@@ -126,7 +127,7 @@ void take_moves(const BookNode* first, const BookNode* end, std::vector<BookEntr
 // Writes the book in key order: the number of entries written.
 int write_book(const BookIndex& index, const char* path) {
     remove(path);
-    FILE* file = fopen(path, "wb");
+    FILE* file = open_tool_file(path, "wb");
     if (!file) return 0;
     std::vector<BookEntry> run;
     int written = 0;

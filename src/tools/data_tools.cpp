@@ -241,7 +241,7 @@ void filter_training_data() {
     // Lists grow with the data instead of being reserved whole (16384 x 54931 keys, 7 GB).
     std::vector<std::vector<uint64_t>> lists(FILTER_LISTS);
     FILE* in = open_tool_file(name, "rb");
-    FILE* out = in ? fopen("filtered.bin", "wb") : nullptr;
+    FILE* out = in ? open_tool_file("filtered.bin", "wb") : nullptr;
     if (!out) {
         if (in) fclose(in);
         return;

@@ -26,7 +26,7 @@ constexpr int LONG_GAME_PLY = 250;   // from here on every position is adjudicat
 constexpr int MAX_GENERATED_PLIES = LONG_GAME_PLY + 1;
 
 bool read_openings(std::vector<std::string>& lines) {
-    FILE* f = fopen(OPENING_FILE, "r");
+    FILE* f = open_tool_file(OPENING_FILE, "r");
     if (!f) return false;
     char line[512];
     while (lines.size() < MAX_OPENINGS && fgets(line, sizeof line, f)) lines.emplace_back(line);
@@ -129,7 +129,7 @@ void generate_training_data(uint64_t games) {
     std::vector<std::string> openings;
     if (!read_openings(openings)) return;
     FILE* out = open_tool_file(options.training_file, "w");
-    FILE* pgn = fopen("autogen.pgn", "w");
+    FILE* pgn = open_tool_file("autogen.pgn", "w");
     if (!out || !pgn) {
         if (out) fclose(out);
         if (pgn) fclose(pgn);

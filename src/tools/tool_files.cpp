@@ -1,5 +1,6 @@
 #include "tools/tool_files.h"
 
+#include <cerrno>
 #include <cstring>
 
 std::string tool_path(const char* name) {
@@ -9,7 +10,12 @@ std::string tool_path(const char* name) {
     return path;
 }
 
-FILE* open_tool_file(const char* name, const char* mode) { return fopen(tool_path(name).c_str(), mode); }
+FILE* open_tool_file(const char* name, const char* mode) {
+    FILE* file = fopen(tool_path(name).c_str(), mode);
+    // A tool that stops without a word looks as if it had finished its work.
+    if (!file) fprintf(stderr, "cannot open %s: %s\n", name, strerror(errno));
+    return file;
+}
 
 bool read_text_line(FILE* file, char* buffer, size_t capacity) {
     if (!fgets(buffer, int(capacity), file)) return false;

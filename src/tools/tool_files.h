@@ -7,7 +7,7 @@
 
 // The name with '\' read as '/', so that names written for either platform work.
 std::string tool_path(const char* name);
-// fopen of tool_path(name).
+// fopen of tool_path(name); a failure is reported on standard error.
 FILE* open_tool_file(const char* name, const char* mode);
 
 // Reads the next line into buffer without its line end. A line that does not

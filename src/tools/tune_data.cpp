@@ -17,6 +17,7 @@
 #include "eval/scale.h"
 #include "search/rating.h"
 #include "tools/pgn.h"
+#include "tools/tool_files.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ void read_pgn(const char* path, const TuneSource& source, TuneData& data, TuneRe
 }
 
 void read_labelled(const char* path, const TuneSource& source, TuneData& data, TuneReader& r) {
-    FILE* file = fopen(path, "r");
+    FILE* file = open_tool_file(path, "r");
     if (!file) return;
     char line[512];
     std::string fen;

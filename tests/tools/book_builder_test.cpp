@@ -70,7 +70,7 @@ TEST(BookBuilder, WeightsFiltersAndAwkwardPgn) {
                      [](auto& a, auto& b) { return std::get<0>(a) < std::get<0>(b); });
     EXPECT_EQ(read_book(dir + "/tmp_book.bin"), expected);
 
-    // Nothing to read: no message and no file.
+    // Nothing to read: no book written (the reason goes to standard error).
     EXPECT_FALSE(contains(run_tool({"-quiet", "-mkbook", "missing.pgn", "other.bin"}, dir), "Creating"));
     EXPECT_TRUE(read_file(dir + "/other.bin").empty());
 }
